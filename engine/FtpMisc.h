@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the client and its views: address decoding, site keys,
+// the date normalisers for listing columns, cache-safe names, the sorting
+// comparison, the list filter's wildcard matcher and the cache's date stamp.
+
+#include <QDate>
+#include <QString>
+
+// Decodes %XX escapes byte by byte; lone or broken escapes are kept as the
+// rules of ConnectUrl expect ("100%" stays, "%zz" gives "zz", "%4z" gives "4z").
+QString PercentDecode(const QString &s);
+
+// The key of a site in the remote tree: ftp://[user:password@]server[:port]
+// (no user part for anonymous or ftp, no port for 21). Nothing is escaped.
+QString SiteUrl(const QString &server, int port, const QString &user, const QString &password);
+
+// "/C:/pub" -> "/pub", "C:\pub\x" -> "/pub/x".
+QString StripDrivePrefix(const QString &path);
+
+// The text every reader of a date column falls back to.
+inline constexpr const char *UnknownDateText = "1/1/80 12:00";
+
+// EPLF seconds since 1970 -> "mm/dd/yyyy hh:mm".
+QString UnixTimeToText(const QString &seconds);
+// "Jan 5 12:30" / "Dec 25 2001" -> "1/5/2003 12:30 PM" / "12/25/2001 12:00 AM".
+QString ListDateToText(const QString &columns);
+// "12-24-03", "10:23AM" -> "12/24/03 10:23 AM".
+QString DosDateToText(const QString &date, const QString &time);
+
+// "/" and "\" become "-", '"', '*', ':' and '?' become the replacement.
+QString CacheSafeName(const QString &s, QChar replacement);
+
+// Locale-aware, case-ignoring comparison for sorting: -1, 0 or +1.
+int CompareTextLocale(const QString &a, const QString &b);
+
+// Case-sensitive "?" and "*" matching as the list view's filter uses it.
+bool WildcardMatch(const QString &pattern, const QString &name);
+
+// year * 10000 + month * 100 + day.
+int DateStamp(const QDate &date);
+
+// Start-up values, computed once per process.
+const QString &CurrentYear();          // four-digit local year
+const QString &ListingCacheDirectory(); // where the listing cache lives, ending in "/"

@@ -1,0 +1,381 @@
+#include "FtpData.h"
+
+#include "FtpMisc.h"
+#include "FileTypeNames.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <array>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int StoredColumnCount = 8;
+// The shell's type descriptions are at most this long.
+constexpr qsizetype TypeNameLimit = 80;
+
+[[noreturn]] void ThrowIndexError(int index)
+{
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// Reads the digits at pos (none gives 0), saturating at limit, and moves pos
+// past them and past one separator.
+int ReadField(QStringView text, qsizetype &pos, int limit)
+{
+    int value = 0;
+    while (pos < text.size() && IsDigit(text[pos])) {
+        value = value * 10 + (text[pos].unicode() - u'0');
+        if (value > limit)
+            value = limit;
+        ++pos;
+    }
+    if (pos < text.size())
+        ++pos;
+    return value;
+}
+
+// yyyymmddhhmm as a number; see DateSortKey.
+qint64 DateSortValue(QStringView text)
+{
+    qsizetype blank = text.indexOf(u' ');
+    QStringView date = blank < 0 ? text : text.left(blank);
+    QStringView time = blank < 0 ? QStringView() : text.mid(blank + 1);
+
+    qsizetype pos = 0;
+    const int month = ReadField(date, pos, 99);
+    const int day = ReadField(date, pos, 99);
+    qsizetype yearStart = pos;
+    int year = ReadField(date, pos, 9999);
+    qsizetype yearDigits = 0;
+    while (yearStart + yearDigits < date.size() && IsDigit(date[yearStart + yearDigits]))
+        ++yearDigits;
+    // Two-digit years (DOS-style listings, the unknown date) follow the usual
+    // pivot: 70 to 99 are the 1900s.
+    if (yearDigits > 0 && yearDigits <= 2)
+        year += year < 70 ? 2000 : 1900;
+
+    pos = 0;
+    int hour = ReadField(time, pos, 99);
+    const int minute = ReadField(time, pos, 99);
+    for (qsizetype i = 0; i < time.size(); ++i) {
+        const QChar c = time[i];
+        if (c == u'A' || c == u'a' || c == u'P' || c == u'p') {
+            const bool pm = c == u'P' || c == u'p';
+            if (hour == 12)
+                hour = pm ? 12 : 0;
+            else if (pm && hour < 12)
+                hour += 12;
+            break;
+        }
+    }
+    return ((((qint64(year) * 100 + month) * 100 + day) * 100 + hour) * 100) + minute;
+}
+
+QString FormatDateSortValue(qint64 value)
+{
+    QString key(12, u'0');
+    for (int i = 11; i >= 0 && value > 0; --i) {
+        key[i] = QChar(u'0' + int(value % 10));
+        value /= 10;
+    }
+    return key;
+}
+
+// Strict decimal conversion; anything else (blanks, VMS "12/20", overflow)
+// is 0 so that sorting by size always completes.
+qint64 SizeValue(QStringView text)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return 0;
+    quint64 value = 0;
+    constexpr quint64 limit = quint64(std::numeric_limits<qint64>::max());
+    for (; i < text.size(); ++i) {
+        if (!IsDigit(text[i]))
+            return 0;
+        value = value * 10 + quint64(text[i].unicode() - u'0');
+        if (value > limit)
+            return 0;
+    }
+    return negative ? -qint64(value) : qint64(value);
+}
+
+} // namespace
+
+struct TVexFtpFileInfoList::Columns {
+    // Indexed by FileInfoColumn (colAttrib to colGroup).
+    std::array<QStringList, StoredColumnCount> stored;
+    QStringList sortKeys;
+    int count = 0;
+
+    void CheckIndex(int index) const
+    {
+        if (index < 0 || index >= count)
+            ThrowIndexError(index);
+    }
+};
+
+TVexFtpFileInfoList::TVexFtpFileInfoList() : d(std::make_unique<Columns>()) {}
+
+TVexFtpFileInfoList::TVexFtpFileInfoList(const TVexFtpFileInfoList &other)
+    : d(std::make_unique<Columns>(*other.d))
+{
+}
+
+TVexFtpFileInfoList &TVexFtpFileInfoList::operator=(const TVexFtpFileInfoList &other)
+{
+    if (this != &other)
+        *d = *other.d;
+    return *this;
+}
+
+TVexFtpFileInfoList::~TVexFtpFileInfoList() = default;
+
+int TVexFtpFileInfoList::Count() const { return d->count; }
+
+void TVexFtpFileInfoList::Add(const QString &fileName, const QString &attrib,
+                              const QString &dateTime, const QString &size,
+                              const QString &symbolLink, const QString &owner,
+                              const QString &group, const QString &description)
+{
+    d->stored[colAttrib].append(attrib);
+    d->stored[colDateTime].append(dateTime);
+    d->stored[colSize].append(size);
+    d->stored[colSymbolLink].append(symbolLink);
+    d->stored[colDescription].append(description);
+    d->stored[colName].append(fileName);
+    d->stored[colOwner].append(owner);
+    d->stored[colGroup].append(group);
+    d->sortKeys.append(QString());
+    ++d->count;
+}
+
+void TVexFtpFileInfoList::AddInfo(const VexFtpFileInfo &info)
+{
+    Add(info.FileName, info.Attrib, info.DateTime, info.Size, info.SymbolLink, info.Owner,
+        info.Group, info.Description);
+}
+
+void TVexFtpFileInfoList::Assign(const TVexFtpFileInfoList &other)
+{
+    if (this == &other) {
+        d->sortKeys.fill(QString());
+        return;
+    }
+    d->stored = other.d->stored;
+    d->count = other.d->count;
+    d->sortKeys = QStringList(d->count, QString());
+}
+
+void TVexFtpFileInfoList::Clear()
+{
+    for (QStringList &column : d->stored)
+        column.clear();
+    d->sortKeys.clear();
+    d->count = 0;
+}
+
+void TVexFtpFileInfoList::ClearColumn(FileInfoColumn column)
+{
+    if (column < colAttrib || column > colGroup)
+        return;
+    d->stored[column].fill(QString());
+}
+
+void TVexFtpFileInfoList::Exchange(int index1, int index2)
+{
+    d->CheckIndex(index1);
+    d->CheckIndex(index2);
+    for (QStringList &column : d->stored)
+        column.swapItemsAt(index1, index2);
+    d->sortKeys.swapItemsAt(index1, index2);
+}
+
+int TVexFtpFileInfoList::IndexOfName(const QString &name) const
+{
+    const QStringList &names = d->stored[colName];
+    for (int i = 0; i < d->count; ++i) {
+        if (CompareTextLocale(names[i], name) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void TVexFtpFileInfoList::GetInfo(int index, VexFtpFileInfo &info) const
+{
+    d->CheckIndex(index);
+    info.Attrib = d->stored[colAttrib][index];
+    info.DateTime = d->stored[colDateTime][index];
+    info.Description = d->stored[colDescription][index];
+    info.FileName = d->stored[colName][index];
+    info.Size = d->stored[colSize][index];
+    info.SymbolLink = d->stored[colSymbolLink][index];
+    info.Owner = d->stored[colOwner][index];
+    info.Group = d->stored[colGroup][index];
+}
+
+void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QString &text)
+{
+    d->CheckIndex(index);
+    if (column < colAttrib || column > colGroup)
+        return;
+    d->stored[column][index] = text;
+}
+
+namespace {
+
+// The quicksort works on an index permutation with the keys laid out for fast
+// comparison; applying the permutation afterwards gives exactly the order
+// that exchanging whole entries step by step would give.
+template <typename Compare>
+void QuickSort(std::vector<int> &order, int left, int right, const Compare &compare)
+{
+    // Recursing into the smaller part and looping on the larger keeps the
+    // depth logarithmic; each part is sorted on its own, so the result does
+    // not depend on which one goes first.
+    while (left < right) {
+        int i = left;
+        int j = right;
+        const int pivot = order[(unsigned(left) + unsigned(right)) / 2];
+        do {
+            while (i < right && compare(order[i], pivot) < 0)
+                ++i;
+            while (j > left && compare(order[j], pivot) > 0)
+                --j;
+            if (i <= j) {
+                std::swap(order[i], order[j]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left < right - i) {
+            if (left < j)
+                QuickSort(order, left, j, compare);
+            left = i;
+        } else {
+            if (i < right)
+                QuickSort(order, i, right, compare);
+            right = j;
+        }
+    }
+}
+
+template <typename Compare>
+std::vector<int> SortedOrder(int count, bool ascending, const Compare &compare)
+{
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        order[size_t(i)] = i;
+    if (ascending)
+        QuickSort(order, 0, count - 1, compare);
+    else
+        QuickSort(order, 0, count - 1, [&](int a, int b) { return -compare(a, b); });
+    return order;
+}
+
+void Reorder(QStringList &column, const std::vector<int> &order)
+{
+    QStringList reordered;
+    reordered.reserve(column.size());
+    for (int from : order)
+        reordered.append(std::move(column[from]));
+    column = std::move(reordered);
+}
+
+} // namespace
+
+void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
+{
+    const int count = d->count;
+    if (count <= 1)
+        return;
+
+    std::vector<int> order;
+    switch (column) {
+    case colSize: {
+        const QStringList &texts = d->stored[colSize];
+        std::vector<qint64> values(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            values[size_t(i)] = SizeValue(texts[i]);
+        // Two different texts of one value compare as "above" both ways, as
+        // the strict conversion of the listing's texts always did.
+        order = SortedOrder(count, ascending, [&](int a, int b) {
+            const qint64 va = values[size_t(a)];
+            const qint64 vb = values[size_t(b)];
+            if (va != vb)
+                return vb > va ? -1 : 1;
+            return texts[a] == texts[b] ? 0 : 1;
+        });
+        break;
+    }
+    case colDateTime: {
+        const QStringList &dates = d->stored[colDateTime];
+        std::vector<qint64> values(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            values[size_t(i)] = DateSortValue(dates[i]);
+            d->sortKeys[i] = FormatDateSortValue(values[size_t(i)]);
+        }
+        // The keys are fixed-width digit texts: their numeric order is their
+        // text order.
+        order = SortedOrder(count, ascending, [&](int a, int b) {
+            const qint64 va = values[size_t(a)];
+            const qint64 vb = values[size_t(b)];
+            return va == vb ? 0 : (va < vb ? -1 : 1);
+        });
+        break;
+    }
+    case colFileType: {
+        // A type name depends on the file name alone, so it is asked once
+        // per entry rather than at every comparison.
+        const QStringList &names = d->stored[colName];
+        QStringList types;
+        types.reserve(count);
+        for (int i = 0; i < count; ++i)
+            types.append(FileTypeName(names[i]).left(TypeNameLimit));
+        order = SortedOrder(count, ascending, [&](int a, int b) {
+            const QString &ka = types[a];
+            const QString &kb = types[b];
+            return ka == kb ? 0 : CompareTextLocale(ka, kb);
+        });
+        break;
+    }
+    case colAttrib:
+    case colSymbolLink:
+    case colDescription:
+    case colName:
+    case colOwner:
+    case colGroup: {
+        const QStringList &keys = d->stored[column];
+        order = SortedOrder(count, ascending, [&](int a, int b) {
+            const QString &ka = keys[a];
+            const QString &kb = keys[b];
+            return ka == kb ? 0 : CompareTextLocale(ka, kb);
+        });
+        break;
+    }
+    default:
+        return;
+    }
+
+    for (QStringList &stored : d->stored)
+        Reorder(stored, order);
+    Reorder(d->sortKeys, order);
+}
+
+QString DateSortKey(QStringView dateTime)
+{
+    return FormatDateSortValue(DateSortValue(dateTime));
+}

@@ -1,0 +1,632 @@
+// The client core: properties, the control connection with its reader and
+// reply routing, the operation life cycle, events, close handling with
+// retries, the keep-alive and the waits of the synchronous mode.
+
+#include "FtpPrivate.h"
+#include "EngineVersion.h"
+#include "SocketErrors.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
+
+QString QuotedPath(const QString &reply)
+{
+    const qsizetype first = reply.indexOf(QLatin1Char('"'));
+    if (first < 0)
+        return QString();
+    const qsizetype second = reply.indexOf(QLatin1Char('"'), first + 1);
+    if (second < 0)
+        return QString();
+    return reply.mid(first + 1, second - first - 1);
+}
+
+TVexFtpPrivate::TVexFtpPrivate(TVexFtp *client)
+    : q(client)
+{
+    noopTimer.setInterval(30 * 1000);
+    retryTimer.setSingleShot(true);
+}
+
+// ---------------------------------------------------------------------------
+// Construction and properties
+
+TVexFtp::TVexFtp(QObject *owner)
+    : TVexSocket(owner)
+    , d(std::make_unique<TVexFtpPrivate>(this))
+{
+    OnConnect = [this](TVexSocket *) { d->HandleControlConnect(); };
+    OnRead = [this](TVexSocket *) { d->HandleControlRead(); };
+    OnClose = [this](TVexSocket *) { d->HandleControlClosed(); };
+    OnTimeOut = [this](TVexSocket *) { d->HandleControlTimeOut(); };
+    OnMessage = [this](TVexSocket *, int message, qintptr, qintptr) { d->HandleMessage(message); };
+    QObject::connect(&d->noopTimer, &QTimer::timeout, this, [this] { d->KeepAliveTick(); });
+    QObject::connect(&d->retryTimer, &QTimer::timeout, this, [this] { d->RetryWaitElapsed(); });
+    d->UpdateKeepAliveTimer();
+    d->InitDataSockets();
+}
+
+TVexFtp::~TVexFtp()
+{
+    d->retryTimer.stop();
+    d->noopTimer.stop();
+    // Our own callbacks must not run while the object is being torn down.
+    OnClose = nullptr;
+    OnRead = nullptr;
+    OnConnect = nullptr;
+    OnTimeOut = nullptr;
+    OnMessage = nullptr;
+    d->ShutdownDataSockets();
+    Close();
+}
+
+QString TVexFtp::DefaultGuestPassword() { return QStringLiteral("velmar@example.org"); }
+
+QString TVexFtp::Server() const { return d->server; }
+void TVexFtp::SetServer(const QString &server)
+{
+    d->server = server.trimmed();
+    if (d->server.isEmpty())
+        return;
+    const QChar first = d->server.at(0);
+    if (first >= QLatin1Char('0') && first <= QLatin1Char('9')) {
+        SetAddressField(d->server);
+        SetHostName(QString());
+    } else {
+        SetHostName(d->server);
+        SetAddressField(QString());
+    }
+}
+quint16 TVexFtp::Port() const { return d->port; }
+void TVexFtp::SetPort(quint16 port) { d->port = port; }
+QString TVexFtp::Username() const { return d->username; }
+void TVexFtp::SetUsername(const QString &v) { d->username = v; }
+QString TVexFtp::Password() const { return d->password; }
+void TVexFtp::SetPassword(const QString &v) { d->password = v; }
+QString TVexFtp::Account() const { return d->account; }
+void TVexFtp::SetAccount(const QString &v) { d->account = v; }
+QString TVexFtp::ProxyServer() const { return d->proxyServer; }
+void TVexFtp::SetProxyServer(const QString &v) { d->proxyServer = v; }
+int TVexFtp::ProxyPort() const { return d->proxyPort; }
+void TVexFtp::SetProxyPort(int v) { d->proxyPort = v; }
+TVexFtpProxyType TVexFtp::ProxyType() const { return d->proxyType; }
+void TVexFtp::SetProxyType(TVexFtpProxyType v) { d->proxyType = v; }
+QString TVexFtp::ProxyUsername() const { return d->proxyUsername; }
+void TVexFtp::SetProxyUsername(const QString &v) { d->proxyUsername = v; }
+QString TVexFtp::ProxyPassword() const { return d->proxyPassword; }
+void TVexFtp::SetProxyPassword(const QString &v) { d->proxyPassword = v; }
+bool TVexFtp::Passive() const { return d->passive; }
+void TVexFtp::SetPassive(bool v) { d->passive = v; }
+TVexFtpTransferType TVexFtp::TransferMode() const { return d->transferMode; }
+void TVexFtp::SetTransferMode(TVexFtpTransferType v) { d->transferMode = v; }
+TVexFtpServerType TVexFtp::ServerType() const { return d->serverType; }
+void TVexFtp::SetServerType(TVexFtpServerType v) { d->serverType = v; }
+QString TVexFtp::InitialDirectory() const { return d->initialDirectory; }
+void TVexFtp::SetInitialDirectory(const QString &v) { d->initialDirectory = v; }
+QString TVexFtp::FileMask() const { return d->fileMask; }
+void TVexFtp::SetFileMask(const QString &v) { d->fileMask = v; }
+bool TVexFtp::Cache() const { return d->cache; }
+void TVexFtp::SetCache(bool v) { d->cache = v; }
+int TVexFtp::CacheExpire() const { return d->cacheExpire; }
+void TVexFtp::SetCacheExpire(int days) { d->cacheExpire = days; }
+int TVexFtp::Retries() const { return d->retries; }
+void TVexFtp::SetRetries(int v) { d->retries = v; }
+quint16 TVexFtp::RetryInterval() const { return d->retryInterval; }
+void TVexFtp::SetRetryInterval(quint16 seconds) { d->retryInterval = seconds; }
+quint16 TVexFtp::NoopInterval() const { return quint16(d->noopTimer.interval() / 1000); }
+void TVexFtp::SetNoopInterval(quint16 seconds)
+{
+    d->noopTimer.setInterval(int(seconds) * 1000);
+    d->UpdateKeepAliveTimer();
+}
+bool TVexFtp::Asynchronous() const { return d->asynchronous; }
+void TVexFtp::SetAsynchronous(bool v)
+{
+    if (!d->busy)
+        d->asynchronous = v;
+}
+bool TVexFtp::MultiThreaded() const { return d->multiThreaded; }
+void TVexFtp::SetMultiThreaded(bool v) { d->multiThreaded = v; }
+QString TVexFtp::Version() const { return QString::fromLatin1(EngineVersionText()); }
+void TVexFtp::SetVersion(const QString &) {}
+
+bool TVexFtp::Connected() const { return d->connected; }
+bool TVexFtp::LoggedIn() const { return d->loggedIn; }
+bool TVexFtp::Busy() const { return d->busy; }
+QString TVexFtp::CurrentDirectory() const { return d->currentDirectory; }
+bool TVexFtp::ResumeSupported() const { return d->resumeSupported; }
+QStringList TVexFtp::ReplyLines() const { return d->replyLines; }
+QString TVexFtp::LastReply() const { return d->lastReply; }
+
+// ---------------------------------------------------------------------------
+// Listener table and dispatch
+
+int TVexFtp::AddErrorListener(const TVexFtpErrorEvent &callback) { return d->errorListeners.Add(callback); }
+int TVexFtp::AddInfoListener(const TVexFtpInfoEvent &callback) { return d->infoListeners.Add(callback); }
+int TVexFtp::AddNotifyListener(TVexFtpNotifyKind kind, const TNotifyEvent &callback)
+{
+    if (kind < FirstNotifyKind || kind > LastNotifyKind)
+        return -1;
+    return d->notifyListeners[kind].Add(callback);
+}
+void TVexFtp::RemoveErrorListener(int slot) { d->errorListeners.Remove(slot); }
+void TVexFtp::RemoveInfoListener(int slot) { d->infoListeners.Remove(slot); }
+void TVexFtp::RemoveNotifyListener(TVexFtpNotifyKind kind, int slot)
+{
+    if (kind >= FirstNotifyKind && kind <= LastNotifyKind)
+        d->notifyListeners[kind].Remove(slot);
+}
+
+void TVexFtpPrivate::RaiseInfo(FtpInfo info, const QString &text)
+{
+    QString addinfo = text.isEmpty() ? FtpInfoDefaultText(info) : text;
+    if (info == ftpiCommand && addinfo.startsWith(QLatin1String("PASS ")))
+        addinfo = FtpText::MaskedPass;
+    if (q->OnFtpInfo)
+        q->OnFtpInfo(q, info, addinfo);
+    infoListeners.Call(q, info, addinfo);
+}
+
+void TVexFtpPrivate::RaiseError(FtpError error)
+{
+    lastError = error;
+    failed = true;
+    const QString addinfo = pendingErrorText;
+    if (q->OnFtpError)
+        q->OnFtpError(q, error, addinfo);
+    errorListeners.Call(q, error, addinfo);
+    pendingErrorText.clear();
+}
+
+void TVexFtpPrivate::RaiseFatal(FtpError error)
+{
+    RaiseError(error);
+    CloseDataConnection();
+    if (q->Established())
+        q->Close();
+}
+
+void TVexFtpPrivate::Notify(TVexFtpNotifyKind kind)
+{
+    const TNotifyEvent *hook = nullptr;
+    switch (kind) {
+    case nkDirectoryChanged: hook = &q->OnDirectoryChanged; break;
+    case nkDirectoryCreated: hook = &q->OnDirectoryCreated; break;
+    case nkDirectoryDeleted: hook = &q->OnDirectoryDeleted; break;
+    case nkFileDeleted: hook = &q->OnFileDeleted; break;
+    case nkFileReceived: hook = &q->OnFileReceived; break;
+    case nkFileRenamed: hook = &q->OnFileRenamed; break;
+    case nkFileStored: hook = &q->OnFileStored; break;
+    case nkFtpQuit: hook = &q->OnFtpQuit; break;
+    case nkFtpReady: hook = &q->OnFtpReady; break;
+    case nkListingDone: hook = &q->OnListingDone; break;
+    case nkLoggedIn: hook = &q->OnLoggedIn; break;
+    case nkFtpBusy: hook = &q->OnFtpBusy; break;
+    }
+    if (hook && *hook) {
+        const TNotifyEvent call = *hook; // the hook may reassign itself
+        call(q);
+    }
+    notifyListeners[kind].Call(q);
+}
+
+QString TVexFtpPrivate::Ask(TVexFtpInfoNeeded need, const QString &initial)
+{
+    QString value = initial;
+    if (q->OnFtpNeedInfo)
+        q->OnFtpNeedInfo(q, need, value);
+    return value;
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+void TVexFtp::Login()
+{
+    d->attemptsLeft = d->retries;
+    d->busy = false;
+    d->loggedIn = false;
+    // A proxy login reaches the target given here on every attempt.
+    d->proxyTargetSet = !d->proxyServer.trimmed().isEmpty() && d->proxyType != proxyNone;
+    if (d->proxyTargetSet) {
+        d->targetServer = d->server;
+        d->targetPort = d->port;
+    }
+    d->ConnectionAttempt();
+}
+
+void TVexFtpPrivate::ConnectionAttempt()
+{
+    retryTimer.stop();
+    retrying = false;
+    if (busy) {
+        RaiseInfo(ftpiBusy);
+        return;
+    }
+    q->SetLastError(0);
+    currentDirectory.clear();
+    multiLine = false;
+    multiLineCode.clear();
+    multiLineText.clear();
+    lastError = ftpeNone;
+    failed = false;
+    sizeSupported = true;
+    noopSupported = true;
+    rememberedType.clear();
+    --attemptsLeft;
+
+    ++controlGeneration;
+    replyHandler = nullptr;
+    q->ResetSocket();
+    connected = false;
+
+    if (proxyServer.trimmed().isEmpty()) {
+        proxyType = proxyNone;
+    } else if (proxyType != proxyNone) {
+        if (!proxyTargetSet) {
+            targetServer = server;
+            targetPort = port;
+            proxyTargetSet = true;
+        }
+        q->SetServer(proxyServer);
+        port = quint16(proxyPort & 0xFFFF);
+    }
+
+    if (server.trimmed().isEmpty()) {
+        const QString answer = Ask(needServer).trimmed();
+        if (answer.isEmpty()) {
+            RaiseError(ftpeNoServer);
+            Ready();
+            return;
+        }
+        q->SetServer(answer);
+    }
+    if (port == 0)
+        port = 21;
+
+    if (!q->Address().isEmpty() && q->HostName().isEmpty()) {
+        q->SetAddress(q->Address());
+        q->TVexSocket::SetPort(port);
+        q->Connect();
+    } else {
+        RaiseInfo(ftpiResolving, q->HostName());
+        q->ResolveHost(q->HostName());
+    }
+    CheckSocketError();
+}
+
+void TVexFtp::Resolved()
+{
+    if (d->CheckSocketError())
+        return;
+    UseResolvedAddress();
+    TVexSocket::SetPort(d->port);
+    SetAddressField(AddressText());
+    d->RaiseInfo(ftpiResolved, Address());
+    Connect();
+    d->CheckSocketError();
+}
+
+bool TVexFtpPrivate::CheckSocketError()
+{
+    FtpError error;
+    QString text;
+    if (!FtpErrorFromSocketError(q->LastError(), &error, &text))
+        return false;
+    pendingErrorText = text;
+    RaiseFatal(error);
+    return true;
+}
+
+void TVexFtpPrivate::HandleControlConnect()
+{
+    if (CheckSocketError())
+        return;
+    RaiseInfo(ftpiConnected, q->Address());
+    connected = true;
+    readerActive = false;
+    partialLine.clear();
+    replyHandler = [this](const QString &reply) { HandleWelcomeReply(reply); };
+}
+
+void TVexFtpPrivate::HandleControlTimeOut()
+{
+    pendingErrorText = FtpText::ClientTimedOut;
+    RaiseFatal(ftpeTimedOut);
+}
+
+// ---------------------------------------------------------------------------
+// Commands and replies
+
+bool TVexFtpPrivate::IssueCommand(const QString &command, const TReplyHandler &handler)
+{
+    const QString line = command + QLatin1String("\r\n");
+    RaiseInfo(ftpiCommand, line);
+    QByteArray unsent = line.toUtf8();
+    const quint64 generation = controlGeneration;
+    while (!unsent.isEmpty()) {
+        const int sent = q->Send(unsent.constData(), int(unsent.size()));
+        if (CheckSocketError() || !connected || generation != controlGeneration)
+            return false;
+        unsent.remove(0, sent);
+        // The control line rarely fills the socket buffer; when it does, wait
+        // for room (the socket reports FD_WRITE) while events keep flowing.
+        if (!unsent.isEmpty())
+            PumpOnce(true);
+    }
+    replyHandler = handler;
+    return true;
+}
+
+void TVexFtpPrivate::HandleControlRead()
+{
+    if (readerActive)
+        return;
+    const quint64 generation = controlGeneration;
+    QPointer<TVexFtp> alive(q);
+    char buffer[ControlReadSize + 1];
+    for (;;) {
+        const int count = q->Receive(buffer, ControlReadSize);
+        buffer[count > 0 ? count : 0] = '\0';
+        const QByteArray chunk(buffer); // up to the first zero byte
+        if (CheckSocketError())
+            return;
+        RaiseInfo(ftpiReceived, QString::fromUtf8(chunk));
+        if (!alive || generation != controlGeneration)
+            return;
+        if (chunk.isEmpty())
+            return;
+        QByteArray text = partialLine + chunk;
+        partialLine.clear();
+        qsizetype start = 0;
+        for (;;) {
+            const qsizetype lf = text.indexOf('\n', start);
+            if (lf < 0)
+                break;
+            qsizetype end = lf;
+            if (end > start && text.at(end - 1) == '\r')
+                --end;
+            const QByteArray line = text.mid(start, end - start);
+            start = lf + 1;
+            readerActive = true;
+            ProcessReplyLine(line);
+            if (!alive)
+                return;
+            readerActive = false;
+            // A handler that closed or replaced the connection leaves the
+            // rest of this connection's text unread.
+            if (generation != controlGeneration)
+                return;
+        }
+        partialLine = text.mid(start);
+    }
+}
+
+void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
+{
+    if (raw.isEmpty())
+        return;
+    const QString line = QString::fromUtf8(raw);
+    if (multiLine) {
+        const bool closes = raw.size() >= 4 && raw.left(3) == multiLineCode && raw.at(3) == ' ';
+        if (!closes) {
+            multiLineText += line;
+            if (!multiLineText.endsWith(QLatin1String("\r\n")))
+                multiLineText += QLatin1String("\r\n");
+            return;
+        }
+    } else if (raw.size() >= 4 && raw.at(3) == '-') {
+        multiLine = true;
+        multiLineCode = raw.left(3);
+        multiLineText = line + QLatin1String("\r\n");
+        return;
+    }
+    if (multiLine) {
+        multiLine = false;
+        replyLines = multiLineText.split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        replyLines.append(line);
+        multiLineText.clear();
+        RaiseInfo(ftpiMultiLineReply);
+    }
+    lastReply = line;
+    if (replyHandler) {
+        const TReplyHandler handler = replyHandler; // the handler may replace itself
+        handler(line);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Operation life cycle
+
+bool TVexFtpPrivate::BeginOperation()
+{
+    if (connected && !busy) {
+        busy = true;
+        Notify(nkFtpBusy);
+        failed = false;
+        noopEnabled = false;
+        UpdateKeepAliveTimer();
+        lastError = ftpeNone;
+        return true;
+    }
+    if (connected)
+        RaiseInfo(ftpiBusy);
+    else
+        RaiseInfo(ftpiDisconnected);
+    failed = true;
+    return false;
+}
+
+void TVexFtpPrivate::Ready()
+{
+    replyHandler = nullptr;
+    q->PostMessage(ReadyMessage);
+}
+
+void TVexFtpPrivate::HandleMessage(int message)
+{
+    if (message == ReadyMessage)
+        HandleReadyMessage();
+    else if (message == DisconnectedMessage)
+        HandleDisconnectedMessage();
+}
+
+void TVexFtpPrivate::HandleReadyMessage()
+{
+    if (listRunning) {
+        itemPending = false;
+        return;
+    }
+    busy = false;
+    noopEnabled = true;
+    UpdateKeepAliveTimer();
+    QPointer<TVexFtp> alive(q);
+    Notify(nkFtpReady);
+    if (!alive)
+        return;
+    CompleteOperation(operation);
+}
+
+void TVexFtpPrivate::CompleteOperation(FtpOperation finished)
+{
+    // Each completion clears the code before raising its event, so that an
+    // operation started from the event keeps its own code.
+    operation = FtpOperation::None;
+    switch (finished) {
+    case FtpOperation::None:
+    case FtpOperation::KeepAlive:
+        break;
+    case FtpOperation::Login:
+        loggedIn = true;
+        Notify(nkLoggedIn);
+        break;
+    case FtpOperation::ChangeDirectory:
+    case FtpOperation::ParentDirectory:
+        Notify(nkDirectoryChanged);
+        break;
+    case FtpOperation::List:
+        CompleteListing();
+        Notify(nkListingDone);
+        break;
+    case FtpOperation::CreateDirectory: Notify(nkDirectoryCreated); break;
+    case FtpOperation::RemoveDirectories: Notify(nkDirectoryDeleted); break;
+    case FtpOperation::DeleteFiles: Notify(nkFileDeleted); break;
+    case FtpOperation::GetFile:
+    case FtpOperation::GetFiles: Notify(nkFileReceived); break;
+    case FtpOperation::PutFile:
+    case FtpOperation::PutFiles: Notify(nkFileStored); break;
+    case FtpOperation::Rename: Notify(nkFileRenamed); break;
+    }
+}
+
+void TVexFtpPrivate::UpdateKeepAliveTimer()
+{
+    if (noopEnabled && noopTimer.interval() > 0)
+        noopTimer.start();
+    else
+        noopTimer.stop();
+}
+
+void TVexFtpPrivate::KeepAliveTick()
+{
+    if (busy || !loggedIn || !noopSupported)
+        return;
+    busy = true;
+    operation = FtpOperation::KeepAlive;
+    IssueCommand(QStringLiteral("NOOP"), [this](const QString &reply) {
+        if (reply.startsWith(QLatin1String("50")))
+            noopSupported = false;
+        busy = false;
+        replyHandler = nullptr;
+        if (operation == FtpOperation::KeepAlive)
+            operation = FtpOperation::None;
+    });
+    if (!connected)
+        busy = false;
+}
+
+// ---------------------------------------------------------------------------
+// Close handling and retries
+
+void TVexFtpPrivate::HandleControlClosed()
+{
+    ++controlGeneration;
+    connected = false;
+    if (retrying)
+        return;
+    if (attemptsLeft < 0) {
+        RaiseInfo(ftpiRetriesExhausted, FtpText::RetriesExhausted);
+        DisconnectProcessing();
+        return;
+    }
+    if (!loggedIn && lastError != ftpeNone) {
+        RaiseInfo(ftpiRetrying, FtpText::Retrying);
+        StartRetryWait();
+        return;
+    }
+    DisconnectProcessing();
+}
+
+void TVexFtpPrivate::StartRetryWait()
+{
+    // The wait runs on the event loop instead of inside the close handler:
+    // the loop sleeps until the interval ends, and a Login the owner starts
+    // meanwhile cancels it (the connection attempt stops this timer).
+    retrying = true;
+    retryTimer.start(int(retryInterval) * 1000);
+}
+
+void TVexFtpPrivate::RetryWaitElapsed()
+{
+    if (!retrying || loggedIn) {
+        retrying = false;
+        return;
+    }
+    ConnectionAttempt();
+}
+
+void TVexFtpPrivate::DisconnectProcessing()
+{
+    RaiseInfo(ftpiDisconnected, FtpText::Disconnected);
+    q->PostMessage(DisconnectedMessage);
+    AbandonListOperation();
+    operation = FtpOperation::None;
+    Ready();
+}
+
+void TVexFtpPrivate::HandleDisconnectedMessage()
+{
+    busy = false;
+    noopEnabled = false;
+    UpdateKeepAliveTimer();
+    loggedIn = false;
+    QPointer<TVexFtp> alive(q);
+    Notify(nkFtpQuit);
+    if (!alive)
+        return;
+    if (urlState == UrlConnectState::QuitPending)
+        q->Login();
+}
+
+// ---------------------------------------------------------------------------
+// Waiting
+
+void TVexFtpPrivate::PumpOnce(bool block)
+{
+    const QEventLoop::ProcessEventsFlags flags = block ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents;
+    if (multiThreaded) {
+        if (QAbstractEventDispatcher *dispatcher = QThread::currentThread()->eventDispatcher())
+            dispatcher->processEvents(flags);
+    } else {
+        QCoreApplication::processEvents(flags);
+    }
+}
+
+void TVexFtpPrivate::WaitWhileBusy()
+{
+    // Blocks on the event loop between events instead of spinning: every
+    // way out of Busy (ready, disconnect) is itself an event.
+    QPointer<TVexFtp> alive(q);
+    while (alive && busy)
+        PumpOnce(true);
+}

@@ -1,0 +1,278 @@
+#pragma once
+// Internal state of TVexFtp, shared by the files that implement its parts:
+// Ftp.cpp (connection, replies, operation life cycle, events),
+// FtpLogin.cpp (login dialogue and probes), FtpTransfer.cpp (data
+// connections, listings and transfers) and FtpCommands.cpp (navigation,
+// file commands and ftp:// addresses).
+
+#include "Ftp.h"
+#include "FtpData.h"
+#include "FtpParse.h"
+#include "FtpUrl.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTimer>
+
+enum class FtpOperation {
+    None,
+    Login,
+    ChangeDirectory,
+    ParentDirectory,
+    CreateDirectory,
+    RemoveDirectories,
+    DeleteFiles,
+    GetFile,
+    GetFiles,
+    PutFile,
+    PutFiles,
+    List,
+    Rename,
+    KeepAlive,
+};
+
+enum class UrlConnectState {
+    None,
+    QuitPending,        // the old connection is closing before a new Login
+    NavigateAfterLogin, // the directory step navigates instead of entering InitialDirectory
+};
+
+// Block sizes of the control and data connections.
+constexpr int ControlReadSize = 4096;  // one Receive on the control connection
+constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
+constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
+constexpr int UploadChunkSize = 1514;  // uploads send at most this much per send
+
+// Messages the client posts to itself.
+constexpr int DisconnectedMessage = 1026;
+constexpr int ReadyMessage = 1028;
+
+// Reply a step is called with when it continues without a server reply.
+inline const QString ContinueReply = QStringLiteral("299");
+
+struct TVexFtpPrivate
+{
+    explicit TVexFtpPrivate(TVexFtp *client);
+
+    TVexFtp *q;
+
+    // Published properties
+    QString server;
+    quint16 port = 21;
+    QString username = QStringLiteral("anonymous");
+    QString password = TVexFtp::DefaultGuestPassword();
+    QString account;
+    QString proxyServer;
+    int proxyPort = 21;
+    TVexFtpProxyType proxyType = proxyNone;
+    QString proxyUsername;
+    QString proxyPassword;
+    bool passive = false;
+    TVexFtpTransferType transferMode = BinaryTransfer;
+    TVexFtpServerType serverType = ftpstAutoDetect;
+    QString initialDirectory;
+    QString fileMask;
+    bool cache = true;
+    int cacheExpire = 7;
+    int retries = 3;
+    quint16 retryInterval = 15;
+    bool asynchronous = true;
+    bool multiThreaded = false;
+
+    // Public state
+    bool connected = false;
+    bool loggedIn = false;
+    bool busy = false;
+    QString currentDirectory;
+    bool resumeSupported = false;
+    QStringList replyLines;
+    QString lastReply;
+
+    // Control connection
+    TReplyHandler replyHandler;
+    QByteArray partialLine;
+    bool readerActive = false;
+    bool multiLine = false;
+    QByteArray multiLineCode;
+    QString multiLineText;
+    quint64 controlGeneration = 0; // bumped whenever the control socket is closed or reset
+
+    // Operation life cycle
+    FtpOperation operation = FtpOperation::None;
+    FtpError lastError = ftpeNone;
+    bool failed = false;
+    QString pendingErrorText;
+    bool listRunning = false;   // a list operation is running its items
+    bool itemPending = false;
+
+    // Attempts and retries
+    int attemptsLeft = 0;
+    bool retrying = false;
+    QTimer retryTimer;
+    bool proxyTargetSet = false;
+    QString targetServer;
+    quint16 targetPort = 21;
+
+    // Per-connection knowledge
+    bool sizeSupported = true;
+    bool noopSupported = true;
+    QString rememberedType;
+
+    // Keep-alive
+    QTimer noopTimer;
+    bool noopEnabled = true;
+
+    // Address connection
+    UrlConnectState urlState = UrlConnectState::None;
+    QString navigationPath;
+
+    // Data connections and transfers
+    TVexSocket *dataSocket = nullptr;
+    TVexSocket *listenSocket = nullptr;
+    QFile localFile;
+    bool fileOpen = false;
+    QByteArray listingPartial;
+    TVexFtpFileInfoList files, directories, newFiles, newDirectories;
+    TVexFtpListState listState;
+    QStringList listingLines;
+    int listingLineCount = 0;
+    bool fromCache = false;
+    QString remoteFileName;
+    QString localFileName;
+    qint64 remoteSize = 0;
+    qint64 restartOffset = 0;
+    qint64 uploadLocalSize = 0;
+    qint64 bytesTransferred = 0;
+    QElapsedTimer transferClock;
+    qint64 elapsed = 0;
+    bool dataDone = false;
+    bool replyDone = false;
+    bool uploadFailed = false;
+    TReplyHandler dataContinuation;
+    bool listAbandoned = false;
+
+    // Listeners
+    TListenerGroup<TVexFtpErrorEvent> errorListeners;
+    TListenerGroup<TVexFtpInfoEvent> infoListeners;
+    TListenerGroup<TNotifyEvent> notifyListeners[LastNotifyKind + 1];
+
+    // --- Events (Ftp.cpp) ---
+    void RaiseInfo(FtpInfo info, const QString &text = QString());
+    void RaiseError(FtpError error);
+    void RaiseFatal(FtpError error);
+    void Notify(TVexFtpNotifyKind kind);
+    QString Ask(TVexFtpInfoNeeded need, const QString &initial = QString());
+
+    // --- Connection and replies (Ftp.cpp) ---
+    void ConnectionAttempt();
+    bool CheckSocketError();
+    bool IssueCommand(const QString &command, const TReplyHandler &handler);
+    void HandleControlConnect();
+    void HandleControlRead();
+    void HandleControlClosed();
+    void HandleControlTimeOut();
+    void ProcessReplyLine(const QByteArray &line);
+    void HandleMessage(int message);
+    void DisconnectProcessing();
+    void StartRetryWait();
+    void RetryWaitElapsed();
+
+    // --- Operation life cycle (Ftp.cpp) ---
+    bool BeginOperation();
+    void Ready();
+    void HandleReadyMessage();
+    void HandleDisconnectedMessage();
+    void CompleteOperation(FtpOperation finished);
+    void UpdateKeepAliveTimer();
+    void KeepAliveTick();
+    void PumpOnce(bool block);
+    void WaitWhileBusy();
+
+    // --- Login (FtpLogin.cpp) ---
+    void HandleWelcomeReply(const QString &reply);
+    void SendFirstLoginCommand();
+    void HandleHostReply(const QString &reply);
+    void HandleOpenReply(const QString &reply);
+    void HandleProxyUserReply(const QString &reply);
+    void HandleProxyPassReply(const QString &reply);
+    void HandleSiteReply(const QString &reply);
+    void SendUser();
+    void HandleUserReply(const QString &reply);
+    void HandlePassReply(const QString &reply);
+    void HandleAcctReply(const QString &reply);
+    void StartProbes();
+    void HandleSystReply(const QString &reply);
+    void HandleRestProbeReply(const QString &reply);
+    void DirectoryStep();
+    void HandleInitialCwdReply(const QString &reply);
+    void HandleLoginPwdReply(const QString &reply);
+    void FinishLogin();
+
+    // --- Data connections and transfers (FtpTransfer.cpp) ---
+    void InitDataSockets();
+    void ShutdownDataSockets();
+    void CloseDataConnection();
+    void CompleteListing();
+    void AbandonListOperation();
+    void EnsureTransferType(const QString &type, const TReplyHandler &step);
+    void DataConnectionStep(const QString &reply);
+    void HandlePasvReply(const QString &reply);
+    QString BuildPortArgument();
+    void WireDataSocket(TSocketEvent reader, TSocketEvent writer, TSocketEvent closed, TSocketEvent opened);
+    void DataOpened(bool upload);
+    void EndItem();
+    void SkipItem();
+    void CloseLocalFile();
+    void FailTransfer(FtpError error, const QString &text);
+    void UpdateElapsed();
+    void RunListOperation(FtpOperation operation, int count, const std::function<void(int)> &startItem);
+    bool HasLineBreak(const QString &argument, FtpError error);
+    // listing
+    bool ServeListingFromCache();
+    void ListStep(const QString &reply);
+    void ReadListingData();
+    void ListingClosed();
+    void HandleListReply(const QString &reply);
+    void AcceptListingLine(const QString &line);
+    // download
+    void StartDownload(const QString &remote, const QString &local);
+    void AskDownloadExists();
+    void HandleDownloadSizeReply(const QString &reply);
+    void FreshRetrStep(const QString &reply);
+    void ResumedRetrStep(const QString &reply);
+    void HandleDownloadRestReply(const QString &reply);
+    void HandleRetrReply(const QString &reply);
+    void ReadDownloadData();
+    void TransferClosed();
+    // upload
+    void StartUpload(const QString &local, const QString &remote);
+    void UploadSizeStep();
+    void HandleUploadSizeReply(const QString &reply);
+    void FreshStorStep(const QString &reply);
+    void ResumedStorStep(const QString &reply);
+    void HandleUploadRestReply(const QString &reply);
+    void HandleStorReply(const QString &reply);
+    void HandleStorFinalReply(const QString &reply);
+    void WriteUploadData();
+    QString CacheFileFor(bool directories) const;
+
+    // --- Navigation and file commands (FtpCommands.cpp) ---
+    QString removedDirectory;
+    QString renameTarget;
+    bool BeginCommand(FtpOperation op, const QString &argument);
+    void HandleFileCommandReply(const QString &reply);
+    void HandleCwdReply(const QString &reply);
+    void HandlePwdReply(const QString &reply);
+    void HandleRmdReply(const QString &reply);
+    void HandleRnfrReply(const QString &reply);
+    void HandleRntoReply(const QString &reply);
+    void HandleQuitReply(const QString &reply);
+    void Navigate();
+    void HandleUrlCwdReply(const QString &reply);
+    void HandleUrlFileReply(const QString &reply);
+};
+
+// The text between the first and the second double quote (empty when none).
+QString QuotedPath(const QString &reply);

@@ -1,0 +1,19 @@
+#pragma once
+// Taking an ftp:// address apart. The address is split into user, password,
+// host, port and path first, and each part is then percent-decoded, so that
+// "%40", "%3A" and "%2F" inside a user name or password survive.
+
+#include <QString>
+
+struct TFtpUrlParts {
+    bool hasUser = false;
+    QString user;
+    QString password;
+    QString host;
+    bool hasPort = false;
+    quint16 port = 0;
+    QString path; // from the first "/" after the host, at most 999 characters
+};
+
+// Returns false with the error text the client reports with ftpeBadUrl.
+bool SplitFtpUrl(const QString &address, TFtpUrlParts &parts, QString *errorText);

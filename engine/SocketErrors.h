@@ -35,8 +35,8 @@ constexpr quint16 TryAgain = 11002;          // WSATRY_AGAIN
 constexpr quint16 NoRecovery = 11003;        // WSANO_RECOVERY
 constexpr quint16 NoData = 11004;            // WSANO_DATA
 
-// Maps an errno value to its WinSock number (unknown values map to 10022's
-// neighbour range only when listed; anything else keeps a distinct number
-// above 20000 so that the client reports it as an unexpected code).
+// Maps an errno value to its WinSock number. An errno value without a
+// WinSock counterpart maps to 20000 + errno (20000 itself for a value out of
+// range), a number the client does not know and reports as unexpected.
 quint16 FromErrno(int err);
 }

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Starts the local demo FTP site (pyftpdlib on 127.0.0.1, a port of its
+# choice, serving a copy of demo/site) and runs Velmar against it.
+#   scripts/demo.sh BUILD_DIR
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$top/build}"
+
+site="$(mktemp -d)"
+cp -r "$top/demo/site/." "$site/"
+config=$(printf '{"root": "%s", "anonymous_perm": "elradfmwMT", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "rest_in_ascii": true}' "$site")
+
+# The server stops when its standard input closes, i.e. when this script ends.
+coproc DEMO { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }
+cleanup() { kill "$DEMO_PID" 2>/dev/null || true; rm -rf "$site"; }
+trap cleanup EXIT
+
+port=""
+while read -r -t 15 word value <&"${DEMO[0]}"; do
+  if [ "$word" = "PORT" ]; then port="$value"; break; fi
+done
+[ -n "$port" ] || { echo "Le site de démonstration n'a pas démarré." >&2; exit 1; }
+echo "Site de démonstration : ftp://127.0.0.1:$port/ (anonyme, ou velmar / s3cret)"
+
+"$build/tools/velmar-console" 127.0.0.1 "$port" velmar s3cret

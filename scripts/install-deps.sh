@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev libzip-dev
   python3-pyftpdlib
+  pkg-config
 )
 
 missing=()

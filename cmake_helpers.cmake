@@ -1,0 +1,15 @@
+# velmar_library(NAME DIR LINKS...): a static library of every DIR/*.cpp,
+# or an interface library while DIR holds no source yet.
+function(velmar_library name dir)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  file(GLOB resources CONFIGURE_DEPENDS ${dir}/*.qrc)
+  if(sources)
+    add_library(${name} STATIC ${sources} ${resources})
+    target_include_directories(${name} PUBLIC ${dir})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${dir})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()

@@ -320,7 +320,7 @@ void TestListParser::arbitraryInputNeverBreaksTheRules()
     TVexFtpListState state;
     VexFtpFileInfo entry;
     bool isDirectory = false;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 17000; ++i) {
         QString line;
         const int length = i < 15000 ? int(random.bounded(48)) : int(random.bounded(5000));
         for (int c = 0; c < length; ++c) {

@@ -50,7 +50,7 @@ private slots:
     void cleanup();
     void fileNames_data();
     void fileNames();
-    void writesTheDesignedFormat();
+    void writesCrLfTextFormat();
     void roundTrip();
     void freshness_data();
     void freshness();
@@ -116,7 +116,7 @@ void TestListCache::fileNames()
     QCOMPARE(CacheFileName(server, user, path, directories, port), m_cache + name);
 }
 
-void TestListCache::writesTheDesignedFormat()
+void TestListCache::writesCrLfTextFormat()
 {
     TVexFtpFileInfoList list;
     list.Add(QString::fromUtf8("été.txt"), "-rw-r--r--", "1/5/2003 9:05 AM", "12", "", "user",

@@ -13,6 +13,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -80,14 +81,17 @@ private:
 // A plain decimal count; a sign, blanks or more than int can hold are faults.
 bool ReadCount(const QString &text, int &count)
 {
-    if (text.isEmpty() || text.size() > 9)
+    if (text.isEmpty() || text.size() > 10)
         return false;
-    count = 0;
+    qint64 value = 0;
     for (QChar c : text) {
         if (c < u'0' || c > u'9')
             return false;
-        count = count * 10 + (c.unicode() - u'0');
+        value = value * 10 + (c.unicode() - u'0');
     }
+    if (value > std::numeric_limits<int>::max())
+        return false;
+    count = int(value);
     return true;
 }
 

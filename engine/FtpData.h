@@ -21,7 +21,7 @@ struct VexFtpFileInfo {
 
 // Columns of TVexFtpFileInfoList. colFileType has no storage: it only
 // selects sorting by the file type name of FileName.
-enum FileInfoColumn {
+enum FileInfoColumn : int {
     colAttrib = 0,
     colDateTime = 1,
     colSize = 2,

@@ -45,6 +45,23 @@ public:
     const qintptr lparam;
 };
 
+// Receives QHostInfo results. A slot named by string rather than a functor:
+// QHostInfo loses the functor of a lookup that is aborted, and lookups are
+// aborted whenever a socket closes during one.
+class LookupReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    std::function<void(const QHostInfo &)> onFinished;
+
+public slots:
+    void Finished(const QHostInfo &info)
+    {
+        if (auto call = onFinished)
+            call(info);
+    }
+};
+
 // A connect that fails at once on this system is still reported through
 // FD_CONNECT, as WinSock reports every non-blocking connect outcome.
 bool IsConnectOutcome(int err)
@@ -104,6 +121,7 @@ struct TVexSocket::Private
 
     QSocketNotifier readNotifier;
     QSocketNotifier writeNotifier;
+    LookupReceiver lookupReceiver;
 
     quint16 WithWouldBlockRule(quint16 code) const
     {
@@ -193,8 +211,11 @@ struct TVexSocket::Private
         q->Resolved();
     }
 
-    void LookupDone(quint64 serial, const QHostInfo &info)
+    void LookupDone(const QHostInfo &info)
     {
+        if (!lookupPending || lookupId < 0 || info.lookupId() != lookupId)
+            return; // the answer to a lookup that was cancelled
+        const quint64 serial = lookupSerial;
         switch (info.error()) {
         case QHostInfo::NoError:
             for (const QHostAddress &a : info.addresses()) {
@@ -320,6 +341,7 @@ TVexSocket::TVexSocket(QObject *owner)
     connect(&d->countdownTimer, &QTimer::timeout, this, [this] { d->CountdownTick(); });
     connect(&d->readNotifier, &QSocketNotifier::activated, this, [this] { d->Readable(); });
     connect(&d->writeNotifier, &QSocketNotifier::activated, this, [this] { d->Writable(); });
+    d->lookupReceiver.onFinished = [this](const QHostInfo &info) { d->LookupDone(info); };
 }
 
 TVexSocket::~TVexSocket()
@@ -386,11 +408,7 @@ void TVexSocket::ResolveHost(const QString &name)
         finishLater(WinSock::NoData, 0); // an IPv6 literal: no IPv4 address to give
         return;
     }
-    const int id = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo &info) {
-        d->LookupDone(serial, info);
-    });
-    if (d->lookupPending && d->lookupSerial == serial)
-        d->lookupId = id;
+    d->lookupId = QHostInfo::lookupHost(name, &d->lookupReceiver, SLOT(Finished(QHostInfo)));
 }
 
 void TVexSocket::UseResolvedAddress()
@@ -643,3 +661,5 @@ bool TVexSocket::event(QEvent *e)
     }
     return QObject::event(e);
 }
+
+#include "FTPSock.moc"

@@ -247,22 +247,29 @@ private slots:
 
     void peerClose_data()
     {
+        QTest::addColumn<QByteArray>("peerSends");
         QTest::addColumn<bool>("reset");
         QTest::addColumn<bool>("closeInRead");
         QTest::addColumn<QStringList>("expectedTail");
         QTest::addColumn<QByteArray>("expectedData");
         QTest::addColumn<quint16>("errorAtClose");
+        const QByteArray welcome("220 Welcome\r\n");
+        const QStringList readWriteClose {"read", "write", "close"};
         QTest::newRow("orderly close after data")
-            << false << false << QStringList({"read", "write", "close"}) << QByteArray("220 Welcome\r\n")
-            << WinSock::NoError;
+            << welcome << false << false << readWriteClose << welcome << WinSock::NoError;
+        QTest::newRow("orderly close, nothing sent")
+            << QByteArray() << false << false << readWriteClose << QByteArray() << WinSock::NoError;
         QTest::newRow("reset by peer")
-            << true << false << QStringList({"read", "write", "close"}) << QByteArray() << WinSock::ConnectionReset;
-        QTest::newRow("handler closes inside OnRead")
-            << false << true << QStringList({"read", "close"}) << QByteArray() << WinSock::NoError;
+            << QByteArray() << true << false << readWriteClose << QByteArray() << WinSock::ConnectionReset;
+        QTest::newRow("OnRead closes on data")
+            << welcome << false << true << QStringList({"read", "close"}) << QByteArray() << WinSock::NoError;
+        QTest::newRow("OnRead closes on peer close")
+            << QByteArray() << false << true << QStringList({"read", "close"}) << QByteArray() << WinSock::NoError;
     }
 
     void peerClose()
     {
+        QFETCH(QByteArray, peerSends);
         QFETCH(bool, reset);
         QFETCH(bool, closeInRead);
         QFETCH(QStringList, expectedTail);
@@ -303,7 +310,8 @@ private slots:
             QCOMPARE(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive), 0);
             peer->abort();
         } else {
-            peer->write("220 Welcome\r\n");
+            if (!peerSends.isEmpty())
+                peer->write(peerSends);
             peer->disconnectFromHost();
         }
         QTRY_VERIFY(log.events.contains("close"));
@@ -314,7 +322,7 @@ private slots:
         QCOMPARE(after.mid(after.size() - expectedTail.size()), expectedTail);
         QCOMPARE(after.count("close"), 1);
         if (closeInRead)
-            QCOMPARE(after.count("read"), 1);
+            QCOMPARE(after, expectedTail);
         QCOMPARE(data, expectedData);
         QVERIFY(!establishedAtClose);
         QVERIFY(!handleAtClose);
@@ -547,6 +555,34 @@ private slots:
         listener.Close();
         QCOMPARE(listenerLog.events, QStringList({"accept", "accept", "close"}));
         QCOMPARE(listener.LocalPort(), quint16(0));
+    }
+
+    // The owner destroys a socket it no longer needs: the connection goes
+    // away, and neither the socket's hooks nor a pending lookup call back.
+    void destructionIsSilent()
+    {
+        auto s = std::make_unique<TVexSocket>();
+        EventLog log;
+        log.Attach(*s);
+        int resolved = 0;
+        s->OnResolved = [&](TVexSocket *) { ++resolved; };
+        int messages = 0;
+        s->OnMessage = [&](TVexSocket *, int, qintptr, qintptr) { ++messages; };
+        std::unique_ptr<QTcpSocket> peer(ConnectClient(*s, log));
+        QVERIFY(peer);
+        QTRY_VERIFY(log.events.contains("write"));
+        const QStringList before = log.events;
+        s->ResolveHost("localhost");
+        s->StartCountdown(1);
+        s->PostMessage(1028);
+
+        s.reset();
+
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        RunEventsFor(1500);
+        QCOMPARE(log.events, before);
+        QCOMPARE(resolved, 0);
+        QCOMPARE(messages, 0);
     }
 
     void postedMessages()

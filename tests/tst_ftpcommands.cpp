@@ -54,7 +54,8 @@ class TestFtpCommands : public QObject
 
 private:
     std::unique_ptr<QTemporaryDir> cacheDir;
-    std::unique_ptr<PyFtpdServer> pyftpd;
+    std::unique_ptr<PyFtpdServer> pyftpd;       // a fresh site for a test that changes it
+    std::unique_ptr<PyFtpdServer> readOnlySite; // shared by the tests that change nothing there
     std::unique_ptr<ScriptedFtpServer> scripted;
 
     // Logs the client in and forgets what the login itself reported.
@@ -68,10 +69,9 @@ private:
         return done && ftp.LoggedIn();
     }
 
-    bool StartPyftpd()
+    void StartPyftpd()
     {
         pyftpd = std::make_unique<PyFtpdServer>();
-        return true;
     }
 
     // Starts the real server (after the test put its files in RootPath()) and logs in.
@@ -81,9 +81,34 @@ private:
             qWarning().noquote() << pyftpd->ErrorString();
             return false;
         }
-        ConfigureQuietClient(ftp, pyftpd->Host(), pyftpd->Port(), QStringLiteral("anonymous"),
+        return LogInTo(*pyftpd, ftp, log);
+    }
+
+    bool LogInTo(const PyFtpdServer &server, TVexFtp &ftp, FtpClientLog &log)
+    {
+        ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         return LogIn(ftp, log);
+    }
+
+    // The shared site holds a.txt and docs/inner; no test may change it.
+    bool ConnectToReadOnlySite(TVexFtp &ftp, FtpClientLog &log)
+    {
+        if (!readOnlySite) {
+            auto site = std::make_unique<PyFtpdServer>();
+            if (!WriteFile(site->RootPath() + QLatin1String("/a.txt"), "a")
+                || !QDir(site->RootPath()).mkpath(QStringLiteral("docs/inner")) || !site->Start()) {
+                qWarning().noquote() << site->ErrorString();
+                return false;
+            }
+            readOnlySite = std::move(site);
+        }
+        return LogInTo(*readOnlySite, ftp, log);
+    }
+
+    QString ReadOnlyRoot(const QString &relative) const
+    {
+        return readOnlySite->RootPath() + QLatin1Char('/') + relative;
     }
 
     bool ConnectToScript(TVexFtp &ftp, FtpClientLog &log, const FtpScript &script)
@@ -125,10 +150,17 @@ private slots:
         scripted.reset();
     }
 
+    void cleanupTestCase()
+    {
+        readOnlySite.reset();
+    }
+
     void cleanup()
     {
         if (QTest::currentTestFailed() && pyftpd)
             qWarning().noquote() << pyftpd->StandardError();
+        if (QTest::currentTestFailed() && readOnlySite)
+            qWarning().noquote() << readOnlySite->StandardError();
         pyftpd.reset();
         scripted.reset();
         SetListCacheDirectoryForTesting(QString());
@@ -141,11 +173,9 @@ private slots:
     {
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
-        QVERIFY(QDir(Root()).mkpath(QStringLiteral("docs/inner")));
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
 
         ftp.ChangeDirectory(QStringLiteral("docs"));
@@ -373,11 +403,9 @@ private slots:
         QFETCH(QString, newName);
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
-        QVERIFY(WriteFile(Root(QStringLiteral("a.txt")), "a"));
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         ftp.Rename(oldName, newName);
         QVERIFY(!ftp.Busy());
@@ -387,17 +415,16 @@ private slots:
         FtpClientLog::Settle();
         QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready")}));
         QCOMPARE(log.commands, QStringList{QStringLiteral("NOOP")});
-        QVERIFY(QFileInfo::exists(Root(QStringLiteral("a.txt"))));
+        QVERIFY(QFileInfo::exists(ReadOnlyRoot(QStringLiteral("a.txt"))));
     }
 
     void refusedCwdEmptiesCurrentDirectory()
     {
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
 
         ftp.ChangeDirectory(QStringLiteral("no such folder"));
@@ -436,11 +463,9 @@ private slots:
         QFETCH(QStringList, expectedEvents);
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
-        QVERIFY(WriteFile(Root(QStringLiteral("a.txt")), "a"));
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         ftp.SendCommand(text);
         QVERIFY(log.WaitFor(QStringLiteral("ready")));
@@ -449,7 +474,7 @@ private slots:
         QCOMPARE(log.events, expectedEvents);
         VerifyErrorTexts(log);
         QVERIFY(!ftp.Busy());
-        QVERIFY(QFileInfo::exists(Root(QStringLiteral("a.txt"))));
+        QVERIFY(QFileInfo::exists(ReadOnlyRoot(QStringLiteral("a.txt"))));
         QVERIFY(ftp.Connected());
     }
 
@@ -457,11 +482,9 @@ private slots:
     {
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
-        QVERIFY(QDir(Root()).mkpath(QStringLiteral("docs")));
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         QStringList replies;
         ftp.SendCommand(QStringLiteral("SYST"), [&](const QString &reply) {
@@ -491,10 +514,9 @@ private slots:
     {
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
-        StartPyftpd();
         TVexFtp ftp;
         FtpClientLog log(ftp);
-        QVERIFY(ConnectToPyftpd(ftp, log));
+        QVERIFY(ConnectToReadOnlySite(ftp, log));
         ftp.SetCache(false);
 
         ftp.ListDirectory();

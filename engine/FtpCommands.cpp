@@ -283,8 +283,12 @@ void TVexFtpPrivate::HandleQuitReply(const QString &reply)
 {
     loggedIn = false;
     if (!Begins(reply, '2')) {
-        RaiseFatal(ftpeQuitRefused);
-        return;
+        RaiseError(ftpeQuitRefused);
+        // The old connection is given up all the same. Its close is no
+        // failed login: a retry would find the client still busy with this
+        // address and stop there, leaving it busy and disconnected.
+        lastError = ftpeNone;
+        CloseDataConnection();
     }
     // Servers close after 221; closing from our side too means a server
     // that lingers cannot hold the new login up.

@@ -365,23 +365,76 @@ private slots:
         QCOMPARE(ftp.CurrentUrl(), QStringLiteral("ftp://%1:%2/pub/").arg(second.Host()).arg(second.Port()));
     }
 
+    void refusedQuitStillSwitches_data()
+    {
+        QTest::addColumn<int>("retries");
+        // Attempts left must not matter: the old connection is given up
+        // either way, and no retry takes the refusal for a failed login.
+        QTest::newRow("no retries") << 0;
+        QTest::newRow("retries left") << 2;
+    }
+
+    void refusedQuitStillSwitches()
+    {
+        QFETCH(int, retries);
+        ScriptedFtpServer first;
+        ScriptedFtpServer second;
+        QVERIFY(first.Start(ScriptedLogin().expect(QStringLiteral("QUIT"), QStringLiteral("500 Not now.")).expectClose()));
+        QVERIFY(second.Start(FtpScript()
+                                 .send(QStringLiteral("220 second"))
+                                 .expect(QStringLiteral("USER jo"), QStringLiteral("331 password please"))
+                                 .expect(QStringLiteral("PASS pw"), QStringLiteral("230 logged in"))
+                                 .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
+                                 .expect(QStringLiteral("CWD /pub/"), QStringLiteral("250 \"/pub\" is current"))
+                                 .expectClose()));
+        TVexFtp ftp;
+        FtpClientLog log(ftp);
+        ConfigureQuietClient(ftp, first.Host(), first.Port(), QStringLiteral("anonymous"),
+                             TVexFtp::DefaultGuestPassword());
+        ftp.SetServerType(ftpstUNIX);
+        ftp.SetRetries(retries);
+        ftp.Login();
+        QVERIFY(WaitForLogin(ftp, log));
+        log.Clear();
+
+        ftp.ConnectUrl(QStringLiteral("ftp://jo:pw@%1:%2/pub/").arg(second.Host()).arg(second.Port()));
+        QVERIFY2(log.WaitFor(QStringLiteral("dirchanged")), qPrintable(log.events.join(QLatin1Char(' '))));
+        FtpClientLog::Settle();
+        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("error 0"), QStringLiteral("quit"),
+                                          QStringLiteral("ready"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
+        QVERIFY(!log.HasInfo(ftpiRetrying));
+        QVERIFY(!log.HasInfo(ftpiBusy));
+        QCOMPARE(log.commands.mid(0, 2), (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER jo")}));
+        QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/pub"));
+        QVERIFY(ftp.LoggedIn());
+        QTRY_VERIFY2(first.Finished(), qPrintable(first.Status()));
+        QCOMPARE(first.Mismatches(), QStringList());
+        ftp.Close();
+        QTRY_VERIFY2(second.Finished(), qPrintable(second.Status()));
+        QCOMPARE(second.Mismatches(), QStringList());
+    }
+
     void hostOnlyAddress_data()
     {
+        QTest::addColumn<QString>("host"); // empty: the server's dotted address
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("expectedUser");
         QTest::addColumn<QString>("expectedPassword");
 
-        QTest::newRow("empty user becomes anonymous") << QString() << QString() << QStringLiteral("anonymous")
-                                                      << TVexFtp::DefaultGuestPassword();
-        QTest::newRow("a user name is kept") << QStringLiteral("velmar") << QStringLiteral("s3cret")
+        QTest::newRow("empty user becomes anonymous") << QString() << QString() << QString()
+                                                      << QStringLiteral("anonymous") << TVexFtp::DefaultGuestPassword();
+        QTest::newRow("a user name is kept") << QString() << QStringLiteral("velmar") << QStringLiteral("s3cret")
                                              << QStringLiteral("velmar") << QStringLiteral("s3cret");
-        QTest::newRow("only the empty password is filled in") << QStringLiteral("anonymous") << QString()
+        QTest::newRow("only the empty password is filled in") << QString() << QStringLiteral("anonymous") << QString()
+                                             << QStringLiteral("anonymous") << TVexFtp::DefaultGuestPassword();
+        QTest::newRow("host name, looked up") << QStringLiteral("localhost") << QString() << QString()
                                              << QStringLiteral("anonymous") << TVexFtp::DefaultGuestPassword();
     }
 
     void hostOnlyAddress()
     {
+        QFETCH(QString, host);
         QFETCH(QString, username);
         QFETCH(QString, password);
         QFETCH(QString, expectedUser);
@@ -394,8 +447,10 @@ private slots:
         TVexFtp ftp;
         FtpClientLog log(ftp);
         ConfigureQuietClient(ftp, QStringLiteral("unused.example"), 21, username, password);
-        ftp.ConnectUrl(QStringLiteral("FTP://%1:%2").arg(server.Host()).arg(server.Port()));
+        const QString expectedServer = host.isEmpty() ? server.Host() : host;
+        ftp.ConnectUrl(QStringLiteral("FTP://%1:%2").arg(expectedServer).arg(server.Port()));
         QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
+        QCOMPARE(log.InfoTexts(ftpiResolving), host.isEmpty() ? QStringList() : QStringList{host});
         FtpClientLog::Settle();
         QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
         QCOMPARE(log.commands.value(0), QLatin1String("USER ") + expectedUser);
@@ -404,7 +459,7 @@ private slots:
         QVERIFY(!log.commands.join(QLatin1Char('|')).contains(QLatin1String("CWD")));
         QCOMPARE(ftp.Username(), expectedUser);
         QCOMPARE(ftp.Password(), expectedPassword);
-        QCOMPARE(ftp.Server(), server.Host());
+        QCOMPARE(ftp.Server(), expectedServer);
         QCOMPARE(ftp.Port(), server.Port());
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
         QVERIFY(ftp.LoggedIn());

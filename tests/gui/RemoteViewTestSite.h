@@ -21,7 +21,8 @@ inline const QString GuestPassword = QStringLiteral("guest@");
 
 // Welcome, USER, PASS, the restart probe (refused) and PWD. A null
 // directory gets a PWD reply without a quoted path (the current folder
-// stays unknown). The client is set to a UNIX server, so no SYST is sent.
+// stays unknown). PointAt sets the client to a UNIX server, so no SYST is
+// sent, and to passive mode.
 inline FtpScript LoginScript(const QString &user, const QString &password, const QString &directory)
 {
     FtpScript script;
@@ -71,6 +72,7 @@ inline void PointAt(TVexFtp &client, const ScriptedFtpServer &server, const QStr
     client.SetUsername(user);
     client.SetPassword(password);
     client.SetServerType(ftpstUNIX);
+    client.SetPassive(true);
 }
 
 inline bool WaitLoggedIn(TVexFtp &client)

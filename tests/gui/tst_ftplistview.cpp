@@ -91,6 +91,7 @@ private slots:
     void typeAhead();
     void desktopDrop_data();
     void desktopDrop();
+    void filteredRefreshHandlesEvents();
     void clientBinding();
     void listenerSlotFreedWithView();
     void viewStyles();
@@ -426,6 +427,38 @@ void tst_FtpListView::desktopDrop()
         QCOMPARE(seen, paths);
         QCOMPARE(view.DroppedFiles(), paths);
     }
+}
+
+void tst_FtpListView::filteredRefreshHandlesEvents()
+{
+    Site site;
+    QVERIFY(site.LogIn(QStringLiteral("/")));
+    QVERIFY(ListFromCache(site.client, {}, Named({"a.zip", "b.txt", "c.doc"})));
+
+    // A refresh started by an event handled during a filtered refresh
+    // takes over; the older one gives up and leaves its rows alone.
+    TVexFtpListView view;
+    view.SetClient(&site.client);
+    view.SetFilter({"*.zip", "*.txt"});
+    QTimer::singleShot(0, &view, [&view] {
+        view.SetFilter({"*.doc"});
+        view.Refresh();
+    });
+    view.Refresh();
+    QCOMPARE(Captions(view), QStringList{"c.doc"});
+
+    // A view destroyed meanwhile is left at once.
+    auto *doomed = new TVexFtpListView;
+    doomed->SetClient(&site.client);
+    doomed->SetFilter({"*.zip"});
+    bool destroyed = false;
+    QObject::connect(doomed, &QObject::destroyed, [&destroyed] { destroyed = true; });
+    QTimer::singleShot(0, [doomed] { delete doomed; });
+    doomed->Refresh();
+    QVERIFY(destroyed);
+    // Its listener went with it; the other view still follows the client.
+    QVERIFY(ListFromCache(site.client, {}, Named({"d.zip", "e.doc"})));
+    QCOMPARE(Captions(view), QStringList{"e.doc"});
 }
 
 void tst_FtpListView::clientBinding()

@@ -35,7 +35,7 @@ public:
     // its place but shows nothing.
     enum class RowKind { None, Parent, Folder, File, Blank };
 
-    // The designed width in pixels of a report column.
+    // The width in pixels a report column starts with.
     static int ColumnWidth(int column);
 
     explicit TVexFtpListModel(QObject *parent = nullptr);

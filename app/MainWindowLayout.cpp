@@ -96,6 +96,10 @@ struct TfrmMainBuilder {
         w->setWindowIcon(VelmarIcon());
 
         d.VexFtp1 = Named(new TVexFtp(w), "VexFtp1");
+        // The window's client is placed in passive, binary mode, as its
+        // tool-bar lists show.
+        d.VexFtp1->SetPassive(true);
+        d.VexFtp1->SetTransferMode(BinaryTransfer);
 
         BuildActions(w, d);
         BuildMenus(w, d);

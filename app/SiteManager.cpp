@@ -161,14 +161,17 @@ void TfrmMain::supprimerClick()
     if (index < 0)
         return;
     std::optional<TProfileFile> file = ReadForChange(this, d->profilePath);
-    if (!file || file->state == TProfileFileState::Missing || file->lines.size() <= ProfileHeaderLineCount)
+    if (!file)
         return;
-    if (!RemoveProfileAt(file->lines, index))
-        return;
-    QString error;
-    if (!WriteProfileFile(d->profilePath, file->lines, &error)) {
-        Prompts().Message(this, MainText::Caption, SaveFailed.arg(d->profilePath, error), TMessageKind::Error);
-        return;
+    if (file->state == TProfileFileState::Read && file->lines.size() > ProfileHeaderLineCount) {
+        // A block cut short, or an entry the file no longer has, is left alone.
+        if (!RemoveProfileAt(file->lines, index))
+            return;
+        QString error;
+        if (!WriteProfileFile(d->profilePath, file->lines, &error)) {
+            Prompts().Message(this, MainText::Caption, SaveFailed.arg(d->profilePath, error), TMessageKind::Error);
+            return;
+        }
     }
     d->fillingSiteList = true;
     d->ListBox1->clear();

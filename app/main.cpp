@@ -22,6 +22,8 @@ int main(int argc, char **argv)
 
     TfrmMain frmMain;
     frmMain.show();
+    // The overwrite/resume dialog and the print preview are created here,
+    // hidden, by the parts of the window that use them.
 
     logo->hide();
     delete logo;

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTcpSocket>
@@ -96,7 +95,8 @@ QByteArrayList FileLines(const QByteArray &data)
 
 QString LogText(const TfrmMain &w)
 {
-    return Find<QPlainTextEdit>(w, "VexFtpMessenger1")->toPlainText();
+    // Whatever kind of text control the log is.
+    return Find<QWidget>(w, "VexFtpMessenger1")->property("plainText").toString();
 }
 }
 
@@ -114,6 +114,7 @@ private slots:
     void deleteOnlyProfile();
     void nothingWithoutSelectionOrCompleteBlock_data();
     void nothingWithoutSelectionOrCompleteBlock();
+    void deleteWhenTheFileIsGone();
     void loadOneByClick();
     void proxyFlagReload_data();
     void proxyFlagReload();
@@ -238,6 +239,18 @@ void TestSiteManager::nothingWithoutSelectionOrCompleteBlock()
     QCOMPARE(fx->ReadFile("velmar.ini"), before);
     QCOMPARE(SiteNames(w), (QStringList{"A", "B"}));
     QCOMPARE(EditorTexts(w), editor);
+    QVERIFY(fx->prompter.Asked().isEmpty());
+}
+
+void TestSiteManager::deleteWhenTheFileIsGone()
+{
+    fx->WriteFile("velmar.ini", ProfileFileText({ProfileTexts("A"), ProfileTexts("B")}));
+    TfrmMain w;
+    QVERIFY(QFile::remove(fx->ProfilePath()));
+    ClickSite(w, 1);
+    w.supprimerClick();
+    QCOMPARE(Sites(w)->count(), 0);
+    QVERIFY(!QFile::exists(fx->ProfilePath()));
     QVERIFY(fx->prompter.Asked().isEmpty());
 }
 

@@ -497,21 +497,22 @@ struct TfrmMainBuilder {
     static QGroupBox *SiteList(TfrmMain::Private &d, QWidget *parent)
     {
         auto *sites = Named(new QGroupBox(QStringLiteral("Sites Ftp"), parent), "GroupBox2");
-        auto *layout = new QHBoxLayout(sites);
+        auto *layout = new QVBoxLayout(sites);
         layout->setContentsMargins(6, 2, 6, 4);
+        layout->setSpacing(3);
         d.ListBox1 = Named(new QListWidget(sites), "ListBox1");
-        d.ListBox1->setMinimumHeight(70);
+        d.ListBox1->setMinimumHeight(60);
         layout->addWidget(d.ListBox1, 1);
-        auto *buttons = new QVBoxLayout;
+        auto *buttons = new QGridLayout;
         buttons->setSpacing(3);
         d.nouvelle = Named(new QPushButton(QStringLiteral("Nouvelle connexion"), sites), "nouvelle");
         d.supprimer = Named(new QPushButton(QStringLiteral("Supprimer la connexion"), sites), "supprimer");
         d.sauver = Named(new QPushButton(QStringLiteral("Sauver la connexion"), sites), "sauver");
-        for (QPushButton *b : {d.nouvelle, d.supprimer, d.sauver}) {
+        for (QPushButton *b : {d.nouvelle, d.supprimer, d.sauver})
             b->setAutoDefault(false);
-            buttons->addWidget(b);
-        }
-        buttons->addStretch();
+        buttons->addWidget(d.nouvelle, 0, 0);
+        buttons->addWidget(d.supprimer, 0, 1);
+        buttons->addWidget(d.sauver, 1, 0, 1, 2);
         layout->addLayout(buttons);
         return sites;
     }

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <utility>
+
 QString QuotedPath(const QString &reply)
 {
     const qsizetype first = reply.indexOf(QLatin1Char('"'));
@@ -255,8 +257,8 @@ void TVexFtpPrivate::ConnectionAttempt()
     rememberedType.clear();
     --attemptsLeft;
 
-    ++controlGeneration;
     replyHandler = nullptr;
+    DiscardControlSocket();
     q->ResetSocket();
     connected = false;
 
@@ -293,6 +295,17 @@ void TVexFtpPrivate::ConnectionAttempt()
         q->ResolveHost(q->HostName());
     }
     CheckSocketError();
+}
+
+void TVexFtpPrivate::DiscardControlSocket()
+{
+    // A lookup or connect still under way belongs to an attempt that is being
+    // given up: its outcome must not reach the new one, and the old
+    // connection goes without close handling.
+    ++controlGeneration;
+    const TSocketEvent closeHandler = std::exchange(q->OnClose, nullptr);
+    q->Close();
+    q->OnClose = closeHandler;
 }
 
 void TVexFtp::Resolved()

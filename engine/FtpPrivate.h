@@ -167,6 +167,7 @@ struct TVexFtpPrivate
 
     // --- Connection and replies (Ftp.cpp) ---
     void ConnectionAttempt();
+    void DiscardControlSocket();
     bool CheckSocketError();
     bool IssueCommand(const QString &command, const TReplyHandler &handler);
     void HandleControlConnect();

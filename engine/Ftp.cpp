@@ -164,8 +164,9 @@ void TVexFtpPrivate::RaiseInfo(FtpInfo info, const QString &text)
     QString addinfo = text.isEmpty() ? FtpInfoDefaultText(info) : text;
     if (info == ftpiCommand && addinfo.startsWith(QLatin1String("PASS ")))
         addinfo = FtpText::MaskedPass;
-    if (q->OnFtpInfo)
-        q->OnFtpInfo(q, info, addinfo);
+    // Hooks run on copies: a hook may reassign itself while it is called.
+    if (const TVexFtpInfoEvent hook = q->OnFtpInfo)
+        hook(q, info, addinfo);
     infoListeners.Call(q, info, addinfo);
 }
 
@@ -174,8 +175,8 @@ void TVexFtpPrivate::RaiseError(FtpError error)
     lastError = error;
     failed = true;
     const QString addinfo = pendingErrorText;
-    if (q->OnFtpError)
-        q->OnFtpError(q, error, addinfo);
+    if (const TVexFtpErrorEvent hook = q->OnFtpError)
+        hook(q, error, addinfo);
     errorListeners.Call(q, error, addinfo);
     pendingErrorText.clear();
 }
@@ -215,8 +216,8 @@ void TVexFtpPrivate::Notify(TVexFtpNotifyKind kind)
 QString TVexFtpPrivate::Ask(TVexFtpInfoNeeded need, const QString &initial)
 {
     QString value = initial;
-    if (q->OnFtpNeedInfo)
-        q->OnFtpNeedInfo(q, need, value);
+    if (const TVexFtpInfoNeededEvent hook = q->OnFtpNeedInfo)
+        hook(q, need, value);
     return value;
 }
 
@@ -546,16 +547,22 @@ void TVexFtpPrivate::KeepAliveTick()
         return;
     busy = true;
     operation = FtpOperation::KeepAlive;
-    IssueCommand(QStringLiteral("NOOP"), [this](const QString &reply) {
-        if (reply.startsWith(QLatin1String("50")))
-            noopSupported = false;
+    const bool sent = IssueCommand(QStringLiteral("NOOP"), [this](const QString &reply) { HandleNoopReply(reply); });
+    if (!sent) {
         busy = false;
-        replyHandler = nullptr;
         if (operation == FtpOperation::KeepAlive)
             operation = FtpOperation::None;
-    });
-    if (!connected)
-        busy = false;
+    }
+}
+
+void TVexFtpPrivate::HandleNoopReply(const QString &reply)
+{
+    if (reply.startsWith(QLatin1String("50")))
+        noopSupported = false;
+    busy = false;
+    replyHandler = nullptr;
+    if (operation == FtpOperation::KeepAlive)
+        operation = FtpOperation::None;
 }
 
 // ---------------------------------------------------------------------------
@@ -564,6 +571,7 @@ void TVexFtpPrivate::KeepAliveTick()
 void TVexFtpPrivate::HandleControlClosed()
 {
     ++controlGeneration;
+    const bool wasConnected = connected;
     connected = false;
     if (retrying)
         return;
@@ -572,8 +580,9 @@ void TVexFtpPrivate::HandleControlClosed()
         DisconnectProcessing();
         return;
     }
-    if (!loggedIn && lastError != ftpeNone) {
-        RaiseInfo(ftpiRetrying, FtpText::Retrying);
+    // A socket that never connected is closed only by the owner, after a
+    // refused or timed-out connect: that gives up, it is no failed login.
+    if (!loggedIn && lastError != ftpeNone && wasConnected) {
         StartRetryWait();
         return;
     }
@@ -583,10 +592,24 @@ void TVexFtpPrivate::HandleControlClosed()
 void TVexFtpPrivate::StartRetryWait()
 {
     // The wait runs on the event loop instead of inside the close handler:
-    // the loop sleeps until the interval ends, and a Login the owner starts
-    // meanwhile cancels it (the connection attempt stops this timer).
+    // the loop sleeps until the interval ends, and a Login or Close of the
+    // owner meanwhile cancels it, also from inside the ftpiRetrying event.
     retrying = true;
-    retryTimer.start(int(retryInterval) * 1000);
+    RaiseInfo(ftpiRetrying, FtpText::Retrying);
+    if (retrying)
+        retryTimer.start(int(retryInterval) * 1000);
+}
+
+void TVexFtp::Close()
+{
+    if (!d->retrying) {
+        TVexSocket::Close();
+        return;
+    }
+    // Nothing is open while a retry is pending: closing means giving up.
+    d->retryTimer.stop();
+    d->retrying = false;
+    d->DisconnectProcessing();
 }
 
 void TVexFtpPrivate::RetryWaitElapsed()

@@ -188,6 +188,7 @@ struct TVexFtpPrivate
     void CompleteOperation(FtpOperation finished);
     void UpdateKeepAliveTimer();
     void KeepAliveTick();
+    void HandleNoopReply(const QString &reply);
     void PumpOnce(bool block);
     void WaitWhileBusy();
 

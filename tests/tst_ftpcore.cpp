@@ -23,8 +23,9 @@ using namespace FtpTesting;
 namespace {
 
 constexpr int WaitMs = 5000;
-// Long enough for a one-second keep-alive period to have ticked twice.
-constexpr int TwoTicksMs = 2500;
+// Longer than a one-second period (keep-alive, retry interval), so that
+// anything it would have started has started.
+constexpr int PastOneSecondMs = 1500;
 
 const QString Masked = QStringLiteral("PASS (pas besoin de le savoir) :-P\r\n");
 
@@ -248,15 +249,19 @@ private slots:
     {
         QTest::addColumn<QString>("noopReply");
         QTest::addColumn<bool>("sentAgain");
-        QTest::newRow("200: NOOP after every idle period") << "200 NOOP ok" << true;
-        QTest::newRow("502: never again on this connection") << "502 NOOP not implemented" << false;
-        QTest::newRow("500: never again on this connection") << "500 'NOOP': command not understood" << false;
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("200: NOOP after every idle period") << "200 NOOP ok" << true << false;
+        QTest::newRow("502: never again on this connection, again on the next")
+            << "502 NOOP not implemented" << false << true;
+        QTest::newRow("500: never again on this connection") << "500 'NOOP': command not understood" << false
+                                                             << false;
     }
 
     void keepAlive()
     {
         QFETCH(QString, noopReply);
         QFETCH(bool, sentAgain);
+        QFETCH(bool, reconnect);
         FtpScript first = AnonymousLogin().expect("NOOP", noopReply);
         if (sentAgain)
             first.expect("NOOP", noopReply);
@@ -274,7 +279,7 @@ private slots:
 
         QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
         if (!sentAgain)
-            QTest::qWait(TwoTicksMs);
+            QTest::qWait(PastOneSecondMs);
         QTRY_VERIFY_WITH_TIMEOUT(!ftp.Busy(), WaitMs);
         QCOMPARE(server.ReceivedCommands().count("NOOP"), sentAgain ? 2 : 1);
         QCOMPARE(rec.Texts(ftpiCommand).count("NOOP\r\n"), sentAgain ? 2 : 1);
@@ -282,6 +287,11 @@ private slots:
         QCOMPARE(rec.Count("OnFtpBusy"), 0);
         QCOMPARE(rec.Count("OnFtpReady"), 0);
         QVERIFY(ftp.LoggedIn());
+        if (!reconnect) {
+            ftp.SetNoopInterval(0);
+            QCOMPARE(server.Mismatches(), QStringList());
+            return;
+        }
 
         ftp.SetServerType(ftpstAutoDetect); // the second script expects SYST again
         ftp.Login();
@@ -311,7 +321,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
         ftp.SetNoopInterval(0);
         QCOMPARE(ftp.NoopInterval(), quint16(0));
-        QTest::qWait(TwoTicksMs);
+        QTest::qWait(PastOneSecondMs);
         QVERIFY(!server.ReceivedCommands().contains("NOOP"));
         QCOMPARE(server.Mismatches(), QStringList());
     }
@@ -351,7 +361,7 @@ private slots:
         file.close();
 
         ScriptedFtpServer server;
-        QVERIFY(server.Start(AnonymousLogin().expect("CWD /slow").delay(300).send("250 \"/slow\" is current")));
+        QVERIFY(server.Start(AnonymousLogin().expect("CWD /slow").delay(150).send("250 \"/slow\" is current")));
         TVexFtp ftp;
         FtpEventRecorder rec(ftp);
         PointAt(ftp, server);
@@ -363,7 +373,7 @@ private slots:
         QVERIFY(ftp.Busy());
         RunOperation(ftp, operation, local);
         QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnDirectoryChanged"), 1, WaitMs);
-        QTest::qWait(100);
+        QTest::qWait(50);
         QCOMPARE(rec.Events(), (QStringList{"OnFtpBusy", "ftpiCommand(CWD /slow\r\n)",
                                             "ftpiBusy(Le composant est occupé)",
                                             "ftpiReceived(250 \"/slow\" is current\r\n)", "OnFtpReady",
@@ -833,6 +843,145 @@ private slots:
         QVERIFY(!ftp.Connected());
         QVERIFY(!ftp.LoggedIn());
         QVERIFY(!ftp.Busy());
+        QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
+    // The owner's Close after a connect that never succeeded gives up: it is
+    // no failed login to retry.
+    void closeAfterFailedConnect_data()
+    {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("after a refused connect") << false;
+        QTest::newRow("after the client's time-out") << true;
+    }
+
+    void closeAfterFailedConnect()
+    {
+        QFETCH(bool, timedOut);
+        RawLoopbackSocket peer;
+        QVERIFY(peer.Bind());
+        if (timedOut)
+            QVERIFY(peer.ListenWithFullQueue());
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        ftp.SetServer("127.0.0.1");
+        ftp.SetPort(peer.port);
+        ftp.SetTimeOut(1);
+        ftp.SetRetries(3);
+        ftp.SetRetryInterval(0);
+        ftp.SetNoopInterval(0);
+        ftp.Login();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Errors().size(), 1, WaitMs);
+        ftp.Close();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        QTest::qWait(300);
+        QCOMPARE(rec.Events(), (QStringList{timedOut ? "ftpeTimedOut(Connection timed out)"
+                                                     : "ftpeConnectionRefused(Connexion refusée)",
+                                            "ftpiDisconnected(Déconnecté)", "OnFtpQuit", "OnFtpReady"}));
+    }
+
+    void closeDuringRetryWait()
+    {
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(FtpScript().send("421 Not now").expectClose()));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.SetRetries(3);
+        ftp.SetRetryInterval(1);
+        ftp.Login();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("ftpiRetrying(Réessaie...)"), 1, WaitMs);
+        ftp.Close(); // the owner gives up
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        QTest::qWait(PastOneSecondMs); // past the retry interval
+        QCOMPARE(rec.EventsFrom("ftpiRetrying"), (QStringList{"ftpiRetrying(Réessaie...)", "ftpiDisconnected(Déconnecté)",
+                                                              "OnFtpQuit", "OnFtpReady"}));
+        QCOMPARE(server.ConnectionCount(), 1);
+    }
+
+    void loginDuringRetryWait_data()
+    {
+        QTest::addColumn<bool>("fromRetryingEvent");
+        QTest::newRow("Login while waiting") << false;
+        QTest::newRow("Login from the ftpiRetrying event") << true;
+    }
+
+    void loginDuringRetryWait()
+    {
+        QFETCH(bool, fromRetryingEvent);
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(QList<FtpScript>{FtpScript().send("421 Not now").expectClose(), AnonymousLogin()}));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.SetRetries(3);
+        ftp.SetRetryInterval(1);
+        if (fromRetryingEvent)
+            rec.After = [&](const QString &event) {
+                if (event.startsWith("ftpiRetrying"))
+                    ftp.Login();
+            };
+        ftp.Login();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("ftpiRetrying(Réessaie...)"), 1, WaitMs);
+        if (!fromRetryingEvent)
+            ftp.Login(); // the owner's attempt replaces the pending retry
+        QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
+        QTest::qWait(PastOneSecondMs); // past the retry interval: no attempt of the old wait
+        QVERIFY(ftp.LoggedIn());
+        QVERIFY(ftp.Connected());
+        QCOMPARE(server.ConnectionCount(), 2);
+        QCOMPARE(rec.Count("ftpiRetrying(Réessaie...)"), 1);
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
+    // A hook may reassign itself (a view detaching) while it is being called.
+    void hookReplacedWhileCalled()
+    {
+        TVexFtp ftp;
+        QStringList calls;
+        const QString tag(1000, 'x'); // a capture big enough to live on the heap
+        ftp.OnFtpInfo = [&ftp, &calls, tag](TVexFtp *, FtpInfo, const QString &text) {
+            ftp.OnFtpInfo = nullptr;
+            calls << tag.left(1) + text;
+        };
+        ftp.OnFtpError = [&ftp, &calls, tag](TVexFtp *, FtpError, const QString &) {
+            ftp.OnFtpError = nullptr;
+            calls << tag.left(1) + "error";
+        };
+        ftp.OnFtpNeedInfo = [&ftp, &calls, tag](TVexFtp *, TVexFtpInfoNeeded, QString &) {
+            ftp.OnFtpNeedInfo = nullptr;
+            calls << tag.left(1) + "need";
+        };
+        ftp.ChangeToParent(); // ftpiDisconnected
+        ftp.ChangeToParent(); // no hook any more
+        ftp.Login();          // needServer, then ftpeNoServer
+        QCOMPARE(calls, (QStringList{"xNon connecté au serveur", "xneed", "xerror"}));
+    }
+
+    void portZeroMeansPort21()
+    {
+        TVexFtp ftp;
+        ftp.SetServer("127.0.0.1");
+        ftp.SetPort(0);
+        ftp.SetRetries(0);
+        ftp.SetNoopInterval(0);
+        ftp.Login();
+        QCOMPARE(ftp.Port(), quint16(21));
+    }
+
+    void proxyPortLow16Bits()
+    {
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(FtpScript().send(Welcome).expect("OPEN " + QString("ftp.target.example"), "500 No")));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.SetServer("ftp.target.example");
+        ftp.SetProxyServer("  127.0.0.1 ");
+        ftp.SetProxyPort(0x10000 + server.Port());
+        ftp.SetProxyType(proxyOpen);
+        ftp.Login();
         QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
         QCOMPARE(server.Mismatches(), QStringList());
     }

@@ -68,15 +68,22 @@ QString TVexFtp::Server() const { return d->server; }
 void TVexFtp::SetServer(const QString &server)
 {
     d->server = server.trimmed();
-    if (d->server.isEmpty())
+    d->DescribePeer(d->server);
+}
+
+void TVexFtpPrivate::DescribePeer(const QString &host)
+{
+    // A first character from 0 to 9 makes a numeric address, anything else
+    // a host name; nothing at all leaves the description as it was.
+    if (host.isEmpty())
         return;
-    const QChar first = d->server.at(0);
+    const QChar first = host.at(0);
     if (first >= QLatin1Char('0') && first <= QLatin1Char('9')) {
-        SetAddressField(d->server);
-        SetHostName(QString());
+        q->SetAddressField(host);
+        q->SetHostName(QString());
     } else {
-        SetHostName(d->server);
-        SetAddressField(QString());
+        q->SetHostName(host);
+        q->SetAddressField(QString());
     }
 }
 quint16 TVexFtp::Port() const { return d->port; }
@@ -263,6 +270,9 @@ void TVexFtpPrivate::ConnectionAttempt()
     q->ResetSocket();
     connected = false;
 
+    // Server and Port keep naming the target while the connection goes to a
+    // proxy: an attempt that never reaches the welcome leaves them as given.
+    QString peer = server;
     if (proxyServer.trimmed().isEmpty()) {
         proxyType = proxyNone;
     } else if (proxyType != proxyNone) {
@@ -271,11 +281,10 @@ void TVexFtpPrivate::ConnectionAttempt()
             targetPort = port;
             proxyTargetSet = true;
         }
-        q->SetServer(proxyServer);
-        port = quint16(proxyPort & 0xFFFF);
+        peer = proxyServer.trimmed();
     }
 
-    if (server.trimmed().isEmpty()) {
+    if (peer.isEmpty()) {
         const QString answer = Ask(needServer).trimmed();
         if (answer.isEmpty()) {
             RaiseError(ftpeNoServer);
@@ -283,13 +292,18 @@ void TVexFtpPrivate::ConnectionAttempt()
             return;
         }
         q->SetServer(answer);
+        peer = server;
     }
     if (port == 0)
         port = 21;
+    peerPort = proxyType != proxyNone ? quint16(proxyPort & 0xFFFF) : port;
+    if (peerPort == 0)
+        peerPort = 21;
+    DescribePeer(peer);
 
     if (!q->Address().isEmpty() && q->HostName().isEmpty()) {
         q->SetAddress(q->Address());
-        q->TVexSocket::SetPort(port);
+        q->TVexSocket::SetPort(peerPort);
         q->Connect();
     } else {
         RaiseInfo(ftpiResolving, q->HostName());
@@ -314,7 +328,7 @@ void TVexFtp::Resolved()
     if (d->CheckSocketError())
         return;
     UseResolvedAddress();
-    TVexSocket::SetPort(d->port);
+    TVexSocket::SetPort(d->peerPort);
     SetAddressField(AddressText());
     d->RaiseInfo(ftpiResolved, Address());
     Connect();

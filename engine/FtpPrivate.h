@@ -114,6 +114,7 @@ struct TVexFtpPrivate
     bool proxyTargetSet = false;
     QString targetServer;
     quint16 targetPort = 21;
+    quint16 peerPort = 21; // where this attempt connects: the proxy's port through a proxy
 
     // Per-connection knowledge
     bool sizeSupported = true;
@@ -167,6 +168,7 @@ struct TVexFtpPrivate
 
     // --- Connection and replies (Ftp.cpp) ---
     void ConnectionAttempt();
+    void DescribePeer(const QString &host);
     void DiscardControlSocket();
     bool CheckSocketError();
     bool IssueCommand(const QString &command, const TReplyHandler &handler);

@@ -12,12 +12,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace FtpTesting;
 
 namespace {
@@ -28,61 +22,6 @@ constexpr int WaitMs = 5000;
 constexpr int PastOneSecondMs = 1500;
 
 const QString Masked = QStringLiteral("PASS (pas besoin de le savoir) :-P\r\n");
-
-// A loopback TCP socket held open by the test: bound only (every connect is
-// refused) or listening with a full queue (every further connect hangs).
-class RawLoopbackSocket
-{
-public:
-    RawLoopbackSocket() { fd = ::socket(AF_INET, SOCK_STREAM, 0); }
-    ~RawLoopbackSocket()
-    {
-        for (int filler : fillers)
-            ::close(filler);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    RawLoopbackSocket(const RawLoopbackSocket &) = delete;
-    RawLoopbackSocket &operator=(const RawLoopbackSocket &) = delete;
-
-    bool Bind()
-    {
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
-            return false;
-        socklen_t len = sizeof a;
-        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0)
-            return false;
-        port = ntohs(a.sin_port);
-        return true;
-    }
-
-    // A backlog of 0 lets one connection complete and sit in the queue; with
-    // nobody accepting it, the system drops every later handshake, so a
-    // connect to this port stays pending.
-    bool ListenWithFullQueue()
-    {
-        if (::listen(fd, 0) != 0)
-            return false;
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(port);
-        const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (filler < 0)
-            return false;
-        fillers.append(filler);
-        return ::connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-    }
-
-    quint16 port = 0;
-
-private:
-    int fd = -1;
-    QList<int> fillers;
-};
 
 // Runs the event loop (sleeping between events) until stop() is called or
 // the time is up.
@@ -407,6 +346,116 @@ private slots:
                               "OnDirectoryChanged", "OnFtpBusy", "ftpiCommand(MKD new\r\n)",
                               "ftpiReceived(257 \"/pub/new\" created\r\n)", "OnFtpReady", "OnDirectoryCreated"}));
         QCOMPARE(ftp.CurrentDirectory(), QString("/pub"));
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
+    // In synchronous mode an operation started from a completion event
+    // returns once its own completion has been raised.
+    void synchronousOperationFromCompletionEvent()
+    {
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(AnonymousLogin().expect("CWD /pub", "250 \"/pub\" is current")));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.SetAsynchronous(false);
+        bool returned = false;
+        rec.After = [&](const QString &event) {
+            if (event == "OnLoggedIn") {
+                ftp.ChangeDirectory("/pub");
+                returned = true;
+                QVERIFY(!ftp.Busy());
+                QCOMPARE(rec.Events().last(), QString("OnDirectoryChanged"));
+            }
+        };
+        ftp.Login();
+        QTRY_VERIFY_WITH_TIMEOUT(returned, WaitMs);
+        QCOMPARE(ftp.CurrentDirectory(), QString("/pub"));
+        QCOMPARE(rec.EventsFrom("OnFtpReady"),
+                 (QStringList{"OnFtpReady", "OnLoggedIn", "OnFtpBusy", "ftpiCommand(CWD /pub\r\n)",
+                              "ftpiReceived(250 \"/pub\" is current\r\n)", "OnFtpReady", "OnDirectoryChanged"}));
+    }
+
+    // A synchronous operation whose connection drops returns too.
+    void synchronousWaitEndsWithTheConnection()
+    {
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(AnonymousLogin().expect("CWD /pub").closeConnection()));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.Login();
+        QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
+        ftp.SetAsynchronous(false);
+        rec.Clear();
+        ftp.ChangeDirectory("/pub");
+        QVERIFY(!ftp.Busy());
+        QVERIFY(!ftp.Connected());
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        QCOMPARE(rec.Events(), (QStringList{"OnFtpBusy", "ftpiCommand(CWD /pub\r\n)",
+                                            "ftpiRetriesExhausted(Retry Finished)", "ftpiDisconnected(Déconnecté)",
+                                            "OnFtpQuit", "OnFtpReady"}));
+    }
+
+    void connectionClosedWhileLoggedIn_data()
+    {
+        QTest::addColumn<bool>("byServer");
+        QTest::newRow("by the server, after a last reply") << true;
+        QTest::newRow("by the owner") << false;
+    }
+
+    void connectionClosedWhileLoggedIn()
+    {
+        QFETCH(bool, byServer);
+        FtpScript script = AnonymousLogin();
+        if (byServer)
+            script.delay(100).send("421 Idle time-out").closeConnection();
+        else
+            script.expectClose();
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(script));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.SetRetries(3); // attempts left, but a logged-in connection is not retried
+        ftp.Login();
+        QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
+        rec.Clear();
+        if (!byServer)
+            ftp.Close();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        QTest::qWait(100);
+        QStringList expected{"ftpiDisconnected(Déconnecté)", "OnFtpQuit", "OnFtpReady"};
+        if (byServer)
+            expected.prepend("ftpiReceived(421 Idle time-out\r\n)");
+        QCOMPARE(rec.Events(), expected);
+        QVERIFY(!ftp.LoggedIn());
+        QVERIFY(!ftp.Connected());
+        QCOMPARE(server.ConnectionCount(), 1);
+        QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
+    // A Login on an open connection abandons it without close processing.
+    void loginWhileLoggedIn()
+    {
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(AnonymousLogin()));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.Login();
+        QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
+        rec.Clear();
+        ftp.SetServerType(ftpstAutoDetect);
+        ftp.Login();
+        QVERIFY(!ftp.LoggedIn());
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnLoggedIn"), 1, WaitMs);
+        QCOMPARE(rec.Events().first(), QString("ftpiConnected(127.0.0.1)"));
+        QCOMPARE(rec.CountPrefix("ftpiDisconnected"), 0);
+        QCOMPARE(rec.Count("OnFtpQuit"), 0);
+        QCOMPARE(server.ConnectionCount(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!server.ClientConnected() || server.Finished(), WaitMs);
         QCOMPARE(server.Mismatches(), QStringList());
     }
 

@@ -205,6 +205,31 @@ private slots:
         QCOMPARE(server.Mismatches(), QStringList());
     }
 
+    // An attempt that never reaches the proxy's welcome leaves Server and Port
+    // naming the target, so the next Login goes through the proxy to it.
+    void unreachableProxyKeepsTheTarget()
+    {
+        RawLoopbackSocket deadProxy;
+        QVERIFY(deadProxy.Bind());
+        ScriptedFtpServer server;
+        FtpScript script = FtpScript().send(Welcome).expect("OPEN " + Target, "220 Connected");
+        QVERIFY(server.Start(AppendProbes(AppendUserPass(script))));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        UseProxy(ftp, server, proxyOpen, 2121);
+        ftp.SetProxyPort(deadProxy.port);
+        ftp.Login();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Errors(), QList<FtpError>{ftpeConnectionRefused}, WaitMs);
+        QCOMPARE(ftp.Server(), Target);
+        QCOMPARE(ftp.Port(), quint16(2121));
+        ftp.SetProxyPort(server.Port());
+        ftp.Login();
+        QTRY_VERIFY2_WITH_TIMEOUT(ftp.LoggedIn(), qPrintable(server.Status()), WaitMs);
+        QCOMPARE(ftp.Server(), Target);
+        QCOMPARE(ftp.Port(), quint16(2121));
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
     void proxySiteAsksForMissingCredentials()
     {
         ScriptedFtpServer server;

@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <arpa/inet.h>
 #include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace FtpTesting {
 
@@ -28,6 +32,48 @@ void PointAt(TVexFtp &client, const ScriptedFtpServer &server)
     client.SetRetryInterval(0);
     client.SetNoopInterval(0);
     client.SetCache(false);
+}
+
+RawLoopbackSocket::RawLoopbackSocket()
+{
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+
+RawLoopbackSocket::~RawLoopbackSocket()
+{
+    for (int filler : fillers)
+        ::close(filler);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool RawLoopbackSocket::Bind()
+{
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
+        return false;
+    socklen_t len = sizeof a;
+    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+        return false;
+    port = ntohs(a.sin_port);
+    return true;
+}
+
+bool RawLoopbackSocket::ListenWithFullQueue()
+{
+    if (::listen(fd, 0) != 0)
+        return false;
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (filler < 0)
+        return false;
+    fillers.append(filler);
+    return ::connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
 }
 
 bool LocalhostResolvesFromHostsFile()

@@ -6,6 +6,8 @@
 #include "Ftp.h"
 #include "FtpScript.h"
 
+#include <QList>
+
 class ScriptedFtpServer;
 
 namespace FtpTesting {
@@ -19,6 +21,29 @@ FtpScript AnonymousLogin(const QString &welcome = Welcome);
 
 // Server, Port, Retries 0, RetryInterval 0, NoopInterval 0 and Cache off.
 void PointAt(TVexFtp &client, const ScriptedFtpServer &server);
+
+// A loopback TCP socket held open by a test: bound only (every connect to
+// its port is refused) or listening with a full queue (every further connect
+// stays pending).
+class RawLoopbackSocket
+{
+public:
+    RawLoopbackSocket();
+    ~RawLoopbackSocket();
+    RawLoopbackSocket(const RawLoopbackSocket &) = delete;
+    RawLoopbackSocket &operator=(const RawLoopbackSocket &) = delete;
+
+    bool Bind();
+    // A backlog of 0 lets one connection complete and sit in the queue; with
+    // nobody accepting it, the system drops every later handshake.
+    bool ListenWithFullQueue();
+
+    quint16 port = 0;
+
+private:
+    int fd = -1;
+    QList<int> fillers;
+};
 
 // Whether "localhost" is answered by /etc/hosts (127.x) before any name
 // server is asked, so that resolving it contacts nothing.

@@ -9,8 +9,12 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/socket.h>
 
 using namespace FtpTesting;
 
@@ -79,6 +83,8 @@ void AddOperationRows()
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(FtpError)
 
 class TstFtpCore : public QObject
 {
@@ -832,6 +838,99 @@ private slots:
         QCOMPARE(rec.Count("ftpiConnected(127.0.0.1)"), 1);
         QCOMPARE(rec.Count("ftpiResolving(::1)"), 1);
         QCOMPARE(server.Mismatches(), QStringList());
+    }
+
+    void socketErrorTable_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("reported");
+        QTest::addColumn<FtpError>("error");
+        QTest::addColumn<QString>("text");
+        const QString resolve = QStringLiteral("Impossible de résoudre l'adresse");
+        QTest::newRow("0") << 0 << false << ftpeNone << "";
+        QTest::newRow("10038 not a socket") << 10038 << false << ftpeNone << "";
+        QTest::newRow("10057 not connected") << 10057 << false << ftpeNone << "";
+        QTest::newRow("10013") << 10013 << true << ftpeInvalidAddress << "Adresse spécifiée invalide";
+        QTest::newRow("10022") << 10022 << true << ftpeInternal << "";
+        QTest::newRow("10024") << 10024 << true << ftpeNoSockets << "Plus de sockets disponibles";
+        QTest::newRow("10049") << 10049 << true << ftpeAddressUnreachable << "Impossible d'atteindre l'adresse";
+        QTest::newRow("10050") << 10050 << true << ftpeNetworkDown << "Réseau hors service";
+        QTest::newRow("10051") << 10051 << true << ftpeNetworkUnreachable << "Impossible d'atteindre le réseau";
+        QTest::newRow("10052") << 10052 << true << ftpeWinSockGeneral << "Erreur Générale WinSock";
+        QTest::newRow("10053") << 10053 << true << ftpeConnectionAborted
+                               << "Connexion annulée à cause d'un temps d'attente écoulé ou d'une autre raison";
+        QTest::newRow("10054") << 10054 << true << ftpeConnectionReset << "Connexion réinitialisée par le serveur";
+        QTest::newRow("10055") << 10055 << true << ftpeWinSockGeneral << "Erreur Générale WinSock";
+        QTest::newRow("10060") << 10060 << true << ftpeTimedOut << "Temps d'attente écoulé";
+        QTest::newRow("10061") << 10061 << true << ftpeConnectionRefused << "Connexion refusée";
+        QTest::newRow("10065") << 10065 << true << ftpeHostUnreachable << "Impossible d'atteindre l'hôte";
+        for (int code = 11001; code <= 11004; ++code)
+            QTest::addRow("%d", code) << code << true << ftpeCannotResolve << resolve;
+        QTest::newRow("10048 unlisted") << 10048 << true << ftpeInternal
+                                        << "Erreur inattendue interne au composant (Code Erreur WinSock: 10048)";
+        QTest::newRow("20022 unlisted") << 20022 << true << ftpeInternal
+                                        << "Erreur inattendue interne au composant (Code Erreur WinSock: 20022)";
+    }
+
+    void socketErrorTable()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, reported);
+        FtpError error = ftpeNone;
+        QString text;
+        QCOMPARE(FtpErrorFromSocketError(quint16(code), &error, &text), reported);
+        if (reported) {
+            QTEST(error, "error");
+            QTEST(text, "text");
+        }
+    }
+
+    void infoDefaultTexts()
+    {
+        QCOMPARE(FtpInfoDefaultText(ftpiDisconnected), QString("Non connecté au serveur"));
+        QCOMPARE(FtpInfoDefaultText(ftpiBusy), QString("Le composant est occupé"));
+        QCOMPARE(FtpInfoDefaultText(ftpiLoggedIn), QString("Connecté"));
+        QCOMPARE(FtpInfoDefaultText(ftpiResumeUnavailable),
+                 QString("Ce site ne permet pas reprendre les téléchargements incomplets"));
+        for (FtpInfo other : {ftpiConnected, ftpiResolving, ftpiReceived, ftpiCommand, ftpiResumeSupported,
+                              ftpiProgress, ftpiTransferDone, ftpiMultiLineReply, ftpiRetrying, ftpiRetriesExhausted})
+            QCOMPARE(FtpInfoDefaultText(other), QString());
+    }
+
+    // A peer that resets the connection during the login: the error is fatal
+    // and, as a failed login, retried while attempts are left.
+    void connectionResetDuringLogin()
+    {
+        QTcpServer resetter;
+        QVERIFY(resetter.listen(QHostAddress::LocalHost, 0));
+        QList<QTcpSocket *> peers;
+        connect(&resetter, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *peer = resetter.nextPendingConnection();
+            peers << peer;
+            peer->write("220 ready\r\n");
+            connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+                const linger reset {1, 0}; // close with RST
+                ::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                peer->abort();
+            });
+        });
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        ftp.SetServer("127.0.0.1");
+        ftp.SetPort(resetter.serverPort());
+        ftp.SetRetries(1);
+        ftp.SetRetryInterval(0);
+        ftp.SetNoopInterval(0);
+        ftp.Login();
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        const QStringList attempt{"ftpiConnected(127.0.0.1)", "ftpiReceived(220 ready\r\n)",
+                                  "ftpiCommand(USER anonymous\r\n)",
+                                  "ftpeConnectionReset(Connexion réinitialisée par le serveur)"};
+        const QStringList expected = attempt + QStringList{"ftpiRetrying(Réessaie...)"} + attempt
+            + QStringList{"ftpiRetriesExhausted(Retry Finished)", "ftpiDisconnected(Déconnecté)", "OnFtpQuit",
+                          "OnFtpReady"};
+        QCOMPARE(rec.Events(), expected);
+        qDeleteAll(peers);
     }
 
     void needServerUnanswered()

@@ -51,6 +51,8 @@ constexpr int ReadyMessage = 1028;
 
 // Reply a step is called with when it continues without a server reply.
 inline const QString ContinueReply = QStringLiteral("299");
+// Reply a login step is called with when its command cannot be sent.
+inline const QString LocalRefusalReply = QStringLiteral("501 line break in argument");
 
 struct TVexFtpPrivate
 {
@@ -195,6 +197,7 @@ struct TVexFtpPrivate
     void WaitWhileBusy();
 
     // --- Login (FtpLogin.cpp) ---
+    void IssueLoginCommand(const QString &command, const TReplyHandler &handler);
     void HandleWelcomeReply(const QString &reply);
     void SendFirstLoginCommand();
     void HandleHostReply(const QString &reply);
@@ -209,6 +212,7 @@ struct TVexFtpPrivate
     void StartProbes();
     void HandleSystReply(const QString &reply);
     void HandleRestProbeReply(const QString &reply);
+    void HandleRestZeroReply(const QString &reply);
     void DirectoryStep();
     void HandleInitialCwdReply(const QString &reply);
     void HandleLoginPwdReply(const QString &reply);

@@ -356,13 +356,108 @@ private slots:
         QCOMPARE(server.Mismatches(), QStringList());
     }
 
+    // A line break inside a value never reaches the server: the step fails as
+    // a refusal would (nothing is smuggled after it).
+    void lineBreakInLoginValues_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<TVexFtpProxyType>("proxyType");
+        QTest::addColumn<FtpScript>("script");
+        QTest::addColumn<QStringList>("received");
+        QTest::addColumn<FtpError>("error"); // ftpeNone: the login succeeds
+        QTest::newRow("user name") << "Username" << proxyNone << FtpScript().send(Welcome).expectClose()
+                                   << QStringList{} << ftpeLoginRefused;
+        QTest::newRow("password") << "Password" << proxyNone
+                                  << FtpScript().send(Welcome).expect("USER anonymous", "331 Password").expectClose()
+                                  << QStringList{"USER anonymous"} << ftpeLoginRefused;
+        QTest::newRow("account") << "Account" << proxyNone
+                                 << FtpScript()
+                                        .send(Welcome)
+                                        .expect("USER anonymous", "331 Password")
+                                        .expect("PASS " + Guest, "332 Account")
+                                        .expectClose()
+                                 << QStringList{"USER anonymous", "PASS " + Guest} << ftpeLoginRefused;
+        QTest::newRow("target through HOST") << "Server" << proxyHost << FtpScript().send(Welcome).expectClose()
+                                             << QStringList{} << ftpeServerRefused;
+        QTest::newRow("target through OPEN") << "Server" << proxyOpen << FtpScript().send(Welcome).expectClose()
+                                             << QStringList{} << ftpeServerRefused;
+        QTest::newRow("target through SITE") << "Server" << proxySite
+                                             << FtpScript().send(Welcome).expect("USER proxyuser", "230 ok").expectClose()
+                                             << QStringList{"USER proxyuser"} << ftpeCommandFailed;
+        QTest::newRow("proxy user name") << "ProxyUsername" << proxySite << FtpScript().send(Welcome).expectClose()
+                                         << QStringList{} << ftpeLoginRefused;
+        QTest::newRow("proxy password") << "ProxyPassword" << proxySite
+                                        << FtpScript().send(Welcome).expect("USER proxyuser", "331 pw").expectClose()
+                                        << QStringList{"USER proxyuser"} << ftpeLoginRefused;
+        FtpScript cwd = FtpScript().send(Welcome);
+        AppendProbes(AppendUserPass(cwd));
+        QTest::newRow("initial directory: PWD instead")
+            << "InitialDirectory" << proxyNone << cwd
+            << QStringList{"USER anonymous", "PASS " + Guest, "SYST", "REST 100", "REST 0", "PWD"} << ftpeNone;
+    }
+
+    void lineBreakInLoginValues()
+    {
+        QFETCH(QString, property);
+        QFETCH(TVexFtpProxyType, proxyType);
+        QFETCH(FtpScript, script);
+        QFETCH(QStringList, received);
+        QFETCH(FtpError, error);
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(script));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        if (proxyType == proxyNone)
+            PointAt(ftp, server);
+        else
+            UseProxy(ftp, server, proxyType, 21);
+        const QString smuggled = QStringLiteral("x\r\nDELE important.txt");
+        if (property == "Username")
+            ftp.SetUsername(smuggled);
+        else if (property == "Password")
+            ftp.SetPassword(smuggled);
+        else if (property == "Account")
+            ftp.SetAccount(smuggled);
+        else if (property == "Server")
+            ftp.SetServer(Target + "\nDELE important.txt");
+        else if (property == "ProxyUsername")
+            ftp.SetProxyUsername(smuggled);
+        else if (property == "ProxyPassword")
+            ftp.SetProxyPassword(smuggled);
+        else
+            ftp.SetInitialDirectory(smuggled);
+        ftp.Login();
+        if (error == ftpeNone) {
+            QTRY_VERIFY2_WITH_TIMEOUT(ftp.LoggedIn(), qPrintable(server.Status()), WaitMs);
+            QCOMPARE(ftp.CurrentDirectory(), QString("/"));
+            QCOMPARE(rec.Errors(), QList<FtpError>());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+            QCOMPARE(rec.Errors(), QList<FtpError>{error});
+            QVERIFY(!ftp.LoggedIn());
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
+        QCOMPARE(server.ReceivedCommands(), received);
+        QVERIFY(!server.ReceivedBytes().contains("DELE"));
+        QCOMPARE(server.Mismatches(), QStringList());
+    }
+
     // ------------------------------------------------------------------
     // USER, PASS, ACCT and the questions
 
+    void userAnswered230NeverSendsPass_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("one line") << "230 No password needed";
+        QTest::newRow("multi-line, holding a 220 line")
+            << "230-Welcome back\r\n220 this line does not end the reply\r\n230 No password needed";
+    }
+
     void userAnswered230NeverSendsPass()
     {
+        QFETCH(QString, reply);
         ScriptedFtpServer server;
-        FtpScript script = FtpScript().send(Welcome).expect("USER anonymous", "230 No password needed");
+        FtpScript script = FtpScript().send(Welcome).expect("USER anonymous", reply);
         QVERIFY(server.Start(AppendProbes(script)));
         TVexFtp ftp;
         FtpEventRecorder rec(ftp);
@@ -371,6 +466,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
         QCOMPARE(Commands(rec), (QStringList{"USER anonymous", "SYST", "REST 100", "REST 0", "PWD"}));
         QCOMPARE(rec.CountPrefix("need"), 0);
+        QCOMPARE(rec.Count("ftpiMultiLineReply()"), reply.contains('-') ? 1 : 0);
         QCOMPARE(server.Mismatches(), QStringList());
     }
 

@@ -10,7 +10,18 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <arpa/inet.h>
 #include <utility>
+
+namespace {
+// What the socket's numeric address setter accepts as an IPv4 address.
+bool IsDottedAddress(const QString &text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    in_addr parsed {};
+    return !latin1.contains('\0') && ::inet_aton(latin1.constData(), &parsed) != 0;
+}
+}
 
 QString QuotedPath(const QString &reply)
 {
@@ -302,6 +313,13 @@ void TVexFtpPrivate::ConnectionAttempt()
     DescribePeer(peer);
 
     if (!q->Address().isEmpty() && q->HostName().isEmpty()) {
+        if (!IsDottedAddress(q->Address())) {
+            // "3com.example" counts as numeric but is no address: it would
+            // become 255.255.255.255. Nothing is contacted.
+            q->SetLastError(WinSock::AccessDenied);
+            CheckSocketError();
+            return;
+        }
         q->SetAddress(q->Address());
         q->TVexSocket::SetPort(peerPort);
         q->Connect();
@@ -319,7 +337,7 @@ void TVexFtpPrivate::DiscardControlSocket()
     // connection goes without close handling.
     ++controlGeneration;
     const TSocketEvent closeHandler = std::exchange(q->OnClose, nullptr);
-    q->Close();
+    q->TVexSocket::Close();
     q->OnClose = closeHandler;
 }
 

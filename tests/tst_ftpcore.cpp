@@ -785,6 +785,32 @@ private slots:
         QVERIFY(!ftp.Connected());
     }
 
+    // A server text that begins with a digit but is no IPv4 address: a
+    // clear error, and nothing is contacted.
+    void invalidNumericAddress_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("host name beginning with a digit") << "3com.example";
+        QTest::newRow("five parts") << "10.0.0.1.5";
+        QTest::newRow("part above 255") << "999.1.1.1";
+    }
+
+    void invalidNumericAddress()
+    {
+        QFETCH(QString, server);
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        ftp.SetServer(server);
+        ftp.SetRetries(3);
+        ftp.SetRetryInterval(0);
+        ftp.SetNoopInterval(0);
+        ftp.Login();
+        QTest::qWait(200);
+        QCOMPARE(rec.Events(), QStringList{"ftpeInvalidAddress(Adresse spécifiée invalide)"});
+        QVERIFY(!ftp.Connected());
+        QCOMPARE(ftp.Server(), server);
+    }
+
     void clientTimeOut()
     {
         RawLoopbackSocket full;

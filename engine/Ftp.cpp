@@ -410,6 +410,16 @@ void TVexFtpPrivate::HandleControlRead()
         return;
     const quint64 generation = controlGeneration;
     QPointer<TVexFtp> alive(q);
+    // False when the handler of the line closed, replaced or destroyed the
+    // connection: the rest of that connection's text stays unread.
+    const auto process = [&](const QByteArray &line) {
+        readerActive = true;
+        ProcessReplyLine(line);
+        if (!alive)
+            return false;
+        readerActive = false;
+        return generation == controlGeneration;
+    };
     char buffer[ControlReadSize + 1];
     for (;;) {
         const int count = q->Receive(buffer, ControlReadSize);
@@ -427,6 +437,15 @@ void TVexFtpPrivate::HandleControlRead()
         qsizetype start = 0;
         for (;;) {
             const qsizetype lf = text.indexOf('\n', start);
+            // A server that never ends its line must not make it grow
+            // without bound: past the limit, the text so far is one line.
+            if ((lf < 0 ? text.size() : lf) - start > MaxReplyLineLength) {
+                const QByteArray line = text.mid(start, MaxReplyLineLength);
+                start += MaxReplyLineLength;
+                if (!process(line))
+                    return;
+                continue;
+            }
             if (lf < 0)
                 break;
             qsizetype end = lf;
@@ -434,14 +453,7 @@ void TVexFtpPrivate::HandleControlRead()
                 --end;
             const QByteArray line = text.mid(start, end - start);
             start = lf + 1;
-            readerActive = true;
-            ProcessReplyLine(line);
-            if (!alive)
-                return;
-            readerActive = false;
-            // A handler that closed or replaced the connection leaves the
-            // rest of this connection's text unread.
-            if (generation != controlGeneration)
+            if (!process(line))
                 return;
         }
         partialLine = text.mid(start);

@@ -41,6 +41,7 @@ enum class UrlConnectState {
 
 // Block sizes of the control and data connections.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
+constexpr int MaxReplyLineLength = 65536; // a longer reply line is cut into lines of this size
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
 constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
 constexpr int UploadChunkSize = 1514;  // uploads send at most this much per send

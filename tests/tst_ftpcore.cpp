@@ -187,6 +187,30 @@ private slots:
         QCOMPARE(server.Mismatches(), QStringList());
     }
 
+    // A line that never ends is cut at a bounded length instead of growing
+    // with everything the server sends.
+    void endlessReplyLineIsCut()
+    {
+        const QByteArray flood(200 * 1024 + 1000, 'A');
+        ScriptedFtpServer server;
+        QVERIFY(server.Start(AnonymousLogin().expect("STAT").sendRaw(flood).sendRaw("\r\n211 End\r\n")));
+        TVexFtp ftp;
+        FtpEventRecorder rec(ftp);
+        PointAt(ftp, server);
+        ftp.Login();
+        QTRY_VERIFY_WITH_TIMEOUT(ftp.LoggedIn(), WaitMs);
+        rec.Clear();
+        QList<qsizetype> lengths;
+        ftp.SendCommand("STAT", [&](const QString &line) {
+            lengths << line.size();
+            if (line.startsWith("211"))
+                ftp.EndCommand();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(rec.Count("OnFtpReady"), 1, WaitMs);
+        QCOMPARE(lengths, (QList<qsizetype>{65536, 65536, 65536, 200 * 1024 + 1000 - 3 * 65536, 7}));
+        QCOMPARE(ftp.LastReply(), QString("211 End"));
+    }
+
     // ------------------------------------------------------------------
     // Keep-alive
 

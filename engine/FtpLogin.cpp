@@ -101,8 +101,9 @@ void TVexFtpPrivate::SendFirstLoginCommand()
         IssueLoginCommand(QLatin1String("HOST ") + server, [this](const QString &r) { HandleHostReply(r); });
         break;
     case proxyHostUser:
-        IssueLoginCommand(QLatin1String("USER ") + TargetWithPort(server, port, QLatin1Char(':')) + QLatin1Char('!') + username,
-                     userHandler);
+        IssueLoginCommand(QLatin1String("USER ") + TargetWithPort(server, port, QLatin1Char(':')) + QLatin1Char('!')
+                              + username,
+                          userHandler);
         break;
     case proxyOpen:
         IssueLoginCommand(QLatin1String("OPEN ") + server, [this](const QString &r) { HandleOpenReply(r); });
@@ -113,8 +114,9 @@ void TVexFtpPrivate::SendFirstLoginCommand()
         IssueLoginCommand(QLatin1String("USER ") + proxyUsername, [this](const QString &r) { HandleProxyUserReply(r); });
         break;
     case proxyUserSite:
-        IssueLoginCommand(QLatin1String("USER ") + username + QLatin1Char('@') + TargetWithPort(server, port, QLatin1Char(':')),
-                     userHandler);
+        IssueLoginCommand(QLatin1String("USER ") + username + QLatin1Char('@')
+                              + TargetWithPort(server, port, QLatin1Char(':')),
+                          userHandler);
         break;
     }
 }

@@ -41,6 +41,7 @@ enum class UrlConnectState {
 
 // Block sizes of the control and data connections.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
+constexpr int MaxReplyLineLength = 65536; // a longer reply line is cut into lines of this size
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
 constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
 constexpr int UploadChunkSize = 1514;  // uploads send at most this much per send
@@ -51,6 +52,8 @@ constexpr int ReadyMessage = 1028;
 
 // Reply a step is called with when it continues without a server reply.
 inline const QString ContinueReply = QStringLiteral("299");
+// Reply a login step is called with when its command cannot be sent.
+inline const QString LocalRefusalReply = QStringLiteral("501 line break in argument");
 
 struct TVexFtpPrivate
 {
@@ -114,6 +117,7 @@ struct TVexFtpPrivate
     bool proxyTargetSet = false;
     QString targetServer;
     quint16 targetPort = 21;
+    quint16 peerPort = 21; // where this attempt connects: the proxy's port through a proxy
 
     // Per-connection knowledge
     bool sizeSupported = true;
@@ -168,6 +172,8 @@ struct TVexFtpPrivate
     // --- Connection and replies (Ftp.cpp) ---
     void StartLogin(); // Login without ending a pending address connection
     void ConnectionAttempt();
+    void DescribePeer(const QString &host);
+    void DiscardControlSocket();
     bool CheckSocketError();
     bool IssueCommand(const QString &command, const TReplyHandler &handler);
     void HandleControlConnect();
@@ -188,10 +194,12 @@ struct TVexFtpPrivate
     void CompleteOperation(FtpOperation finished);
     void UpdateKeepAliveTimer();
     void KeepAliveTick();
+    void HandleNoopReply(const QString &reply);
     void PumpOnce(bool block);
     void WaitWhileBusy();
 
     // --- Login (FtpLogin.cpp) ---
+    void IssueLoginCommand(const QString &command, const TReplyHandler &handler);
     void HandleWelcomeReply(const QString &reply);
     void SendFirstLoginCommand();
     void HandleHostReply(const QString &reply);
@@ -206,6 +214,7 @@ struct TVexFtpPrivate
     void StartProbes();
     void HandleSystReply(const QString &reply);
     void HandleRestProbeReply(const QString &reply);
+    void HandleRestZeroReply(const QString &reply);
     void DirectoryStep();
     void HandleInitialCwdReply(const QString &reply);
     void HandleLoginPwdReply(const QString &reply);

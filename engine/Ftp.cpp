@@ -460,6 +460,7 @@ bool TVexFtpPrivate::BeginOperation()
 void TVexFtpPrivate::Ready()
 {
     replyHandler = nullptr;
+    ++readyMessagesPending;
     q->PostMessage(ReadyMessage);
 }
 
@@ -473,6 +474,8 @@ void TVexFtpPrivate::HandleMessage(int message)
 
 void TVexFtpPrivate::HandleReadyMessage()
 {
+    if (readyMessagesPending > 0)
+        --readyMessagesPending;
     if (listRunning) {
         itemPending = false;
         return;
@@ -589,7 +592,7 @@ void TVexFtpPrivate::DisconnectProcessing()
 {
     RaiseInfo(ftpiDisconnected, FtpText::Disconnected);
     q->PostMessage(DisconnectedMessage);
-    AbandonListOperation();
+    AbandonTransfers();
     operation = FtpOperation::None;
     Ready();
 }

@@ -151,7 +151,17 @@ struct TVexFtpPrivate
     bool replyDone = false;
     bool uploadFailed = false;
     TReplyHandler dataContinuation;
+    // Active mode: what runs when the server connects to the listening
+    // socket, and whether it connected before the transfer was wired (some
+    // servers connect as soon as they accept PORT).
+    TSocketEvent activeOpened;
+    bool acceptWaiting = false;
+    bool uploadWriting = false;   // the upload writer is running (it pumps events)
+    bool storIssued = false;      // no data goes out before STOR has been sent
+    bool uploadWriteWaiting = false;
     bool listAbandoned = false;
+    bool listItemStarting = false; // the next GetFile/PutFile is an item of the running list
+    int readyMessagesPending = 0;  // ready messages posted and not yet handled
 
     // Listeners
     TListenerGroup<TVexFtpErrorEvent> errorListeners;
@@ -215,7 +225,8 @@ struct TVexFtpPrivate
     void ShutdownDataSockets();
     void CloseDataConnection();
     void CompleteListing();
-    void AbandonListOperation();
+    void AbandonTransfers();
+    void AcceptDataConnection();
     void EnsureTransferType(const QString &type, const TReplyHandler &step);
     void DataConnectionStep(const QString &reply);
     void HandlePasvReply(const QString &reply);
@@ -253,9 +264,11 @@ struct TVexFtpPrivate
     void FreshStorStep(const QString &reply);
     void ResumedStorStep(const QString &reply);
     void HandleUploadRestReply(const QString &reply);
+    void IssueStor();
     void HandleStorReply(const QString &reply);
     void HandleStorFinalReply(const QString &reply);
     void WriteUploadData();
+    bool SendUploadBurst();
     QString CacheFileFor(bool directories) const;
 
     // --- Navigation and file commands (FtpCommands.cpp) ---

@@ -585,9 +585,12 @@ void TVexFtpPrivate::FreshRetrStep(const QString &reply)
         EndItem();
         return;
     }
-    // A fresh download over an existing file leaves exactly the received data.
-    localFile.resize(0);
-    localFile.seek(0);
+    // A fresh download over an existing file leaves exactly the received
+    // data. A device or pipe has nothing to empty and no position.
+    if (!localFile.isSequential()) {
+        localFile.resize(0);
+        localFile.seek(0);
+    }
     WireDataSocket([this](TVexSocket *) { ReadDownloadData(); }, nullptr,
                    [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(false); });
     IssueCommand(QLatin1String("RETR ") + remoteFileName, [this](const QString &r) { HandleRetrReply(r); });

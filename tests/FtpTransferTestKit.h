@@ -29,7 +29,6 @@ public:
     {
         ftp.OnFtpInfo = [this](TVexFtp *, FtpInfo info, const QString &text) {
             infos.append({info, text});
-            if (qEnvironmentVariableIsSet("TT_TRACE") && info != ftpiProgress) qDebug() << "info" << int(info) << text;
             if (info == ftpiProgress)
                 ++progressCount;
             else if (info != ftpiReceived)

@@ -39,11 +39,17 @@ enum class UrlConnectState {
     NavigateAfterLogin, // the directory step navigates instead of entering InitialDirectory
 };
 
-// Block sizes of the control and data connections.
+// Block sizes of the control and data connections. Listings and the
+// control connection carry little; transfers move blocks large enough that
+// the per-block work (a system call each way, a progress event, and for
+// uploads one pass of the event loop before every send) stays small next to
+// the copy itself: with 4096-byte reads and 1514-byte sends a loopback
+// transfer ran at a third to two thirds of curl's rate.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
-constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
-constexpr int UploadChunkSize = 1514;  // uploads send at most this much per send
+constexpr int DownloadReadSize = 65536; // downloads drain the socket in blocks of this size
+constexpr int UploadChunkSize = 65536;  // uploads send at most this much per send
+constexpr int TransferBufferSize = DownloadReadSize > UploadChunkSize ? DownloadReadSize : UploadChunkSize;
 
 // Messages the client posts to itself.
 constexpr int DisconnectedMessage = 1026;
@@ -133,6 +139,7 @@ struct TVexFtpPrivate
     TVexSocket *listenSocket = nullptr;
     QFile localFile;
     bool fileOpen = false;
+    QByteArray transferBuffer; // TransferBufferSize bytes once the first transfer runs
     QByteArray listingPartial;
     TVexFtpFileInfoList files, directories, newFiles, newDirectories;
     TVexFtpListState listState;
@@ -238,6 +245,7 @@ struct TVexFtpPrivate
     void CloseLocalFile();
     void FailTransfer(FtpError error, const QString &text);
     void UpdateElapsed();
+    char *TransferBuffer();
     void RunListOperation(FtpOperation operation, int count, const std::function<void(int)> &startItem);
     bool HasLineBreak(const QString &argument, FtpError error);
     // listing

@@ -111,6 +111,13 @@ void TVexFtpPrivate::CloseLocalFile()
     fileOpen = false;
 }
 
+char *TVexFtpPrivate::TransferBuffer()
+{
+    if (transferBuffer.size() < TransferBufferSize)
+        transferBuffer.resize(TransferBufferSize);
+    return transferBuffer.data();
+}
+
 void TVexFtpPrivate::UpdateElapsed()
 {
     elapsed = transferClock.isValid() ? transferClock.elapsed() : 0;
@@ -641,7 +648,7 @@ void TVexFtpPrivate::HandleRetrReply(const QString &reply)
 
 void TVexFtpPrivate::ReadDownloadData()
 {
-    char buffer[DownloadReadSize];
+    char *buffer = TransferBuffer();
     for (;;) {
         const int count = dataSocket->Receive(buffer, DownloadReadSize);
         const quint16 error = dataSocket->LastError();
@@ -876,10 +883,13 @@ void TVexFtpPrivate::WriteUploadData()
 
 bool TVexFtpPrivate::SendUploadBurst()
 {
-    char buffer[UploadChunkSize];
+    char *buffer = TransferBuffer();
     bool wouldBlock = false;
-    while (fileOpen && !localFile.atEnd() && !wouldBlock) {
-        const qint64 chunk = qMin<qint64>(UploadChunkSize, localFile.size() - localFile.pos());
+    // The size learned when the connection opened marks the end: asking the
+    // file system again for every chunk costs more than the chunk itself.
+    const qint64 end = uploadLocalSize;
+    while (fileOpen && localFile.pos() < end && !wouldBlock) {
+        const qint64 chunk = qMin<qint64>(UploadChunkSize, end - localFile.pos());
         const qint64 read = localFile.read(buffer, chunk);
         if (read != chunk) {
             RaiseError(ftpeLocalFileRead);
@@ -914,5 +924,5 @@ bool TVexFtpPrivate::SendUploadBurst()
     UpdateElapsed();
     // A failed upload has sent its last byte too: the server's reply to the
     // closed connection ends the item.
-    return uploadFailed || !fileOpen || localFile.atEnd();
+    return uploadFailed || !fileOpen || localFile.pos() >= end;
 }

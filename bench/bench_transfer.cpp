@@ -180,6 +180,20 @@ void PrepareChild(QProcess &process)
     });
 }
 
+// Whether pid names a running process (a zombie is not one: it only
+// waits for its parent to collect it).
+bool ProcessRunning(pid_t pid)
+{
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close < 0 || text.mid(close + 2, 1) != "Z";
+}
+
 // Folders of earlier runs whose program is gone (killed before its own
 // cleanup could run).
 void RemoveStaleFolders()
@@ -188,7 +202,7 @@ void RemoveStaleFolders()
     const QStringList names = shm.entryList({QString::fromLatin1(FolderPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         const pid_t pid = pid_t(name.mid(int(std::strlen(FolderPrefix))).toInt());
-        if (pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH))
+        if (pid > 0 && ProcessRunning(pid))
             continue;
         QDir(shm.filePath(name)).removeRecursively();
         Out() << "removed the folder of an earlier run: " << shm.filePath(name) << Qt::endl;
@@ -519,6 +533,9 @@ int RunBenchmark(int argc, char **argv)
     RemoveStaleFolders();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         ::signal(signal, OnFatalSignal);
+    // A reader of the report that goes away (a pager, head) must not kill
+    // the program before its cleanup.
+    ::signal(SIGPIPE, SIG_IGN);
 
     const qint64 size = qint64(sizeMiB) * 1024 * 1024;
     int status = 0;

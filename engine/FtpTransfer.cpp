@@ -262,7 +262,6 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
     QPointer<TVexFtp> alive(q);
     for (int i = 0; i < count && !listAbandoned && connected; ++i) {
         itemPending = true;
-        listItemStarting = true;
         startItem(i);
         listItemStarting = false;
         while (alive && itemPending && !listAbandoned && connected)
@@ -490,7 +489,10 @@ void TVexFtp::GetFiles(const QStringList &remoteNames, const QStringList &localN
     if (remoteNames.size() != localNames.size())
         return;
     d->RunListOperation(FtpOperation::GetFiles, int(remoteNames.size()),
-                        [&](int i) { GetFile(remoteNames.at(i), localNames.at(i)); });
+                        [&](int i) {
+                            d->listItemStarting = true;
+                            GetFile(remoteNames.at(i), localNames.at(i));
+                        });
 }
 
 void TVexFtpPrivate::StartDownload(const QString &remote, const QString &local)
@@ -707,7 +709,10 @@ void TVexFtp::PutFiles(const QStringList &localNames, const QStringList &remoteN
     if (remoteNames.size() != localNames.size())
         return;
     d->RunListOperation(FtpOperation::PutFiles, int(localNames.size()),
-                        [&](int i) { PutFile(localNames.at(i), remoteNames.at(i)); });
+                        [&](int i) {
+                            d->listItemStarting = true;
+                            PutFile(localNames.at(i), remoteNames.at(i));
+                        });
 }
 
 void TVexFtpPrivate::StartUpload(const QString &local, const QString &remote)

@@ -64,6 +64,7 @@ public:
         ftp.OnFileReceived = note("received");
         ftp.OnFileStored = note("stored");
         ftp.OnListingDone = note("listing");
+        ftp.OnFileDeleted = note("deleted");
     }
 
     void Clear()

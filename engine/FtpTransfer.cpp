@@ -337,10 +337,14 @@ void TVexFtp::ListDirectory()
 
 bool TVexFtpPrivate::ServeListingFromCache()
 {
-    if (!ReadListCache(CacheFileFor(true), directories, cacheExpire))
+    // Read aside: a miss on either file leaves Files and Directories as the
+    // last listing made them, not half replaced.
+    TVexFtpFileInfoList cachedDirectories, cachedFiles;
+    if (!ReadListCache(CacheFileFor(true), cachedDirectories, cacheExpire)
+        || !ReadListCache(CacheFileFor(false), cachedFiles, cacheExpire))
         return false;
-    if (!ReadListCache(CacheFileFor(false), files, cacheExpire))
-        return false;
+    directories.Assign(cachedDirectories);
+    files.Assign(cachedFiles);
     fromCache = true;
     operation = FtpOperation::List;
     // Busy until the ready message is handled, as after any operation, so

@@ -1,6 +1,7 @@
 // Data connections, listings, downloads, uploads and list operations of
 // TVexFtp against a scripted server: the replies that a real server would
 // rarely give, the resume decisions, failures and lost connections.
+#include "FtpCache.h"
 #include "FtpTransferTestKit.h"
 #include "ScriptedFtpServer.h"
 
@@ -124,6 +125,7 @@ private slots:
     void localWriteFailure();
     void localReadFailure();
     void cachedListingKeepsClientBusy();
+    void cachedListingNeedsBothFiles();
     void unequalListsDoNothing_data();
     void unequalListsDoNothing();
     void listOperationRefusedUntilReady();
@@ -934,6 +936,35 @@ void FtpTransferScriptedTest::cachedListingKeepsClientBusy()
     QVERIFY(!ftp->Busy());
     QCOMPARE(server->Mismatches(), QStringList());
     QVERIFY(!QFileInfo::exists(Local(QStringLiteral("a.txt"))));
+}
+
+void FtpTransferScriptedTest::cachedListingNeedsBothFiles()
+{
+    FtpScript script = Login();
+    script.expect(TypeA, TypeOk).expectPasv().expect(QStringLiteral("LIST"), Opening)
+        .dataSend(UnixLine('-', "a.txt") + "\r\n" + UnixLine('d', "sub", 4096) + "\r\n").send(Complete);
+    QVERIFY2(Start(script), qPrintable(server->Status()));
+    ftp->ListDirectory();
+    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+
+    // The folder half of the cache says something else, the file half is gone.
+    const QString folders = CacheFileName(ftp->Server(), ftp->Username(), ftp->CurrentDirectory(), true, ftp->Port());
+    const QString files = CacheFileName(ftp->Server(), ftp->Username(), ftp->CurrentDirectory(), false, ftp->Port());
+    QVERIFY(QFile::exists(folders) && QFile::exists(files));
+    TVexFtpFileInfoList other;
+    other.Add(QStringLiteral("other"), QStringLiteral("drwxr-xr-x"), QString(), QStringLiteral("4096"), QString(), QString(), QString(), QString());
+    WriteListCache(folders, other);
+    QVERIFY(QFile::remove(files));
+    ftp->Close();
+    QTRY_COMPARE(log->Count(QStringLiteral("quit")), 1);
+    QTRY_VERIFY(!ftp->Busy());
+
+    log->Clear();
+    ftp->ListDirectory(); // a miss, and then refused: not connected
+    QCOMPARE(log->InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Non connecté au serveur")});
+    QCOMPARE(Names(ftp->Directories()), QSet<QString>{"sub"});
+    QCOMPARE(Names(ftp->Files()), QSet<QString>{"a.txt"});
+    QVERIFY(!ftp->FromCache());
 }
 
 void FtpTransferScriptedTest::unequalListsDoNothing_data()

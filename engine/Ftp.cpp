@@ -526,6 +526,7 @@ bool TVexFtpPrivate::BeginOperation()
 void TVexFtpPrivate::Ready()
 {
     replyHandler = nullptr;
+    ++readyMessagesPending;
     q->PostMessage(ReadyMessage);
 }
 
@@ -539,6 +540,8 @@ void TVexFtpPrivate::HandleMessage(int message)
 
 void TVexFtpPrivate::HandleReadyMessage()
 {
+    if (readyMessagesPending > 0)
+        --readyMessagesPending;
     if (listRunning) {
         itemPending = false;
         return;
@@ -677,7 +680,7 @@ void TVexFtpPrivate::DisconnectProcessing()
 {
     RaiseInfo(ftpiDisconnected, FtpText::Disconnected);
     q->PostMessage(DisconnectedMessage);
-    AbandonListOperation();
+    AbandonTransfers();
     operation = FtpOperation::None;
     Ready();
 }

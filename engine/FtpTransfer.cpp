@@ -53,20 +53,33 @@ void TVexFtpPrivate::InitDataSockets()
 {
     dataSocket = new TVexSocket(q);
     listenSocket = new TVexSocket(q);
+    listenSocket->OnAccept = [this](TVexSocket *) { AcceptDataConnection(); };
+}
+
+void TVexFtpPrivate::AcceptDataConnection()
+{
+    // A server may connect back as soon as it accepts PORT, before the
+    // reply has let us wire the transfer: the connection then waits in the
+    // listening socket's queue until the wiring takes it.
+    if (!activeOpened) {
+        acceptWaiting = true;
+        return;
+    }
+    const TSocketEvent opened = activeOpened;
+    opened(listenSocket);
 }
 
 void TVexFtpPrivate::ShutdownDataSockets()
 {
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    dataSocket->Close();
-    listenSocket->Close();
-    CloseLocalFile();
+    CloseDataConnection();
+    listenSocket->OnAccept = nullptr;
 }
 
 void TVexFtpPrivate::CloseDataConnection()
 {
     // Used on failures: nothing of the transfer may run after this.
     WireDataSocket(nullptr, nullptr, nullptr, nullptr);
+    acceptWaiting = false;
     dataSocket->Close();
     listenSocket->Close();
     CloseLocalFile();
@@ -79,10 +92,15 @@ void TVexFtpPrivate::WireDataSocket(TSocketEvent reader, TSocketEvent writer, TS
     dataSocket->OnClose = std::move(closed);
     if (passive) {
         dataSocket->OnConnect = std::move(opened);
-        listenSocket->OnAccept = nullptr;
+        activeOpened = nullptr;
     } else {
         dataSocket->OnConnect = nullptr;
-        listenSocket->OnAccept = std::move(opened);
+        activeOpened = std::move(opened);
+        if (activeOpened && acceptWaiting) {
+            acceptWaiting = false;
+            const TSocketEvent call = activeOpened;
+            call(listenSocket);
+        }
     }
 }
 
@@ -91,6 +109,13 @@ void TVexFtpPrivate::CloseLocalFile()
     if (localFile.isOpen())
         localFile.close();
     fileOpen = false;
+}
+
+char *TVexFtpPrivate::TransferBuffer()
+{
+    if (transferBuffer.size() < TransferBufferSize)
+        transferBuffer.resize(TransferBufferSize);
+    return transferBuffer.data();
 }
 
 void TVexFtpPrivate::UpdateElapsed()
@@ -135,8 +160,8 @@ void TVexFtpPrivate::DataConnectionStep(const QString &reply)
     } else {
         const QString argument = BuildPortArgument();
         if (argument.isEmpty()) {
+            // Closing the control connection ends the operation.
             RaiseFatal(ftpeDataConnection);
-            EndItem();
             return;
         }
         IssueCommand(QLatin1String("PORT ") + argument, dataContinuation);
@@ -168,6 +193,7 @@ void TVexFtpPrivate::HandlePasvReply(const QString &reply)
 QString TVexFtpPrivate::BuildPortArgument()
 {
     listenSocket->Close();
+    acceptWaiting = false;
     listenSocket->SetAddress(q->LocalAddress());
     listenSocket->SetPort(0);
     listenSocket->CreateSocket();
@@ -186,8 +212,14 @@ QString TVexFtpPrivate::BuildPortArgument()
 
 void TVexFtpPrivate::DataOpened(bool upload)
 {
-    if (!passive)
+    if (!passive) {
         dataSocket->Accept(listenSocket);
+        // One connection per transfer: a second one must not replace it.
+        if (dataSocket->LastError() == 0) {
+            activeOpened = nullptr;
+            listenSocket->Close();
+        }
+    }
     const quint16 error = dataSocket->LastError();
     if (error == 0) {
         bytesTransferred = 0;
@@ -196,10 +228,9 @@ void TVexFtpPrivate::DataOpened(bool upload)
         elapsed = 0;
         listingPartial.clear();
         if (upload) {
+            // The writer starts on the connection's first write notification.
             uploadLocalSize = localFile.size();
             RaiseInfo(ftpiTransferSize, QString::number(uploadLocalSize));
-            if (!passive) // an accepted socket is writable at once
-                WriteUploadData();
         }
     } else if (upload || error != WinSock::NotSocket) {
         RaiseFatal(ftpeDataConnection);
@@ -232,11 +263,19 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
     for (int i = 0; i < count && !listAbandoned && connected; ++i) {
         itemPending = true;
         startItem(i);
+        listItemStarting = false;
         while (alive && itemPending && !listAbandoned && connected)
             PumpOnce(true);
         if (!alive)
             return;
     }
+    // Every ready message posted so far (by an item, or by a lost
+    // connection) is handled while the list still runs, so that none of
+    // them raises an OnFtpReady of its own.
+    while (alive && readyMessagesPending > 0)
+        PumpOnce(true);
+    if (!alive)
+        return;
     listRunning = false;
     // A list cut short by a lost connection still ends with its one
     // completion event.
@@ -244,8 +283,11 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
     Ready();
 }
 
-void TVexFtpPrivate::AbandonListOperation()
+void TVexFtpPrivate::AbandonTransfers()
 {
+    // Without its control connection no transfer can end properly: its data
+    // connection must not end an operation that the disconnection ended.
+    CloseDataConnection();
     if (!listRunning)
         return;
     listAbandoned = true;
@@ -279,6 +321,14 @@ void TVexFtp::ListDirectory()
         return;
     d->operation = FtpOperation::List;
     d->fromCache = false;
+    // A listing that fails before LIST leaves empty lists, not the entries
+    // of whatever folder was listed before.
+    d->newFiles.Clear();
+    d->newDirectories.Clear();
+    if (d->HasLineBreak(d->fileMask, ftpeBadRemoteName)) {
+        d->EndItem();
+        return;
+    }
     d->dataContinuation = [this](const QString &r) { d->ListStep(r); };
     d->EnsureTransferType(QStringLiteral("A"), [this](const QString &r) { d->DataConnectionStep(r); });
     if (!d->asynchronous)
@@ -287,12 +337,19 @@ void TVexFtp::ListDirectory()
 
 bool TVexFtpPrivate::ServeListingFromCache()
 {
-    if (!ReadListCache(CacheFileFor(true), directories, cacheExpire))
+    // Read aside: a miss on either file leaves Files and Directories as the
+    // last listing made them, not half replaced.
+    TVexFtpFileInfoList cachedDirectories, cachedFiles;
+    if (!ReadListCache(CacheFileFor(true), cachedDirectories, cacheExpire)
+        || !ReadListCache(CacheFileFor(false), cachedFiles, cacheExpire))
         return false;
-    if (!ReadListCache(CacheFileFor(false), files, cacheExpire))
-        return false;
+    directories.Assign(cachedDirectories);
+    files.Assign(cachedFiles);
     fromCache = true;
     operation = FtpOperation::List;
+    // Busy until the ready message is handled, as after any operation, so
+    // that nothing started meanwhile takes this listing's completion.
+    busy = true;
     Ready();
     return true;
 }
@@ -301,6 +358,7 @@ void TVexFtpPrivate::ListStep(const QString &reply)
 {
     if (!Begins(reply, '2')) {
         RaiseError(ftpeCommandFailed);
+        CloseDataConnection();
         EndItem();
         return;
     }
@@ -416,13 +474,17 @@ void TVexFtpPrivate::FailTransfer(FtpError error, const QString &text)
 
 void TVexFtp::GetFile(const QString &remoteName, const QString &localName)
 {
-    if (!d->listRunning) {
+    // Only the list itself starts its items; a call from a hook while the
+    // list runs is refused like any other operation asked while busy.
+    const bool listItem = d->listItemStarting;
+    d->listItemStarting = false;
+    if (!listItem) {
         if (!d->BeginOperation())
             return;
         d->operation = FtpOperation::GetFile;
     }
     d->StartDownload(remoteName, localName);
-    if (!d->asynchronous && !d->listRunning)
+    if (!d->asynchronous && !listItem)
         d->WaitWhileBusy();
 }
 
@@ -431,7 +493,10 @@ void TVexFtp::GetFiles(const QStringList &remoteNames, const QStringList &localN
     if (remoteNames.size() != localNames.size())
         return;
     d->RunListOperation(FtpOperation::GetFiles, int(remoteNames.size()),
-                        [&](int i) { GetFile(remoteNames.at(i), localNames.at(i)); });
+                        [&](int i) {
+                            d->listItemStarting = true;
+                            GetFile(remoteNames.at(i), localNames.at(i));
+                        });
 }
 
 void TVexFtpPrivate::StartDownload(const QString &remote, const QString &local)
@@ -453,7 +518,10 @@ void TVexFtpPrivate::StartDownload(const QString &remote, const QString &local)
     CloseLocalFile();
     localFile.setFileName(local);
     const bool exists = QFileInfo::exists(local);
-    if (!localFile.open(exists ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate))) {
+    // Unbuffered: a block that the disk cannot take must fail at its own
+    // write, not later at a flush whose failure nobody would see.
+    const QIODevice::OpenMode mode = exists ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!localFile.open(mode | QIODevice::Unbuffered)) {
         RaiseError(ftpeLocalFileOpen);
         EndItem();
         return;
@@ -530,9 +598,12 @@ void TVexFtpPrivate::FreshRetrStep(const QString &reply)
         EndItem();
         return;
     }
-    // A fresh download over an existing file leaves exactly the received data.
-    localFile.resize(0);
-    localFile.seek(0);
+    // A fresh download over an existing file leaves exactly the received
+    // data. A device or pipe has nothing to empty and no position.
+    if (!localFile.isSequential()) {
+        localFile.resize(0);
+        localFile.seek(0);
+    }
     WireDataSocket([this](TVexSocket *) { ReadDownloadData(); }, nullptr,
                    [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(false); });
     IssueCommand(QLatin1String("RETR ") + remoteFileName, [this](const QString &r) { HandleRetrReply(r); });
@@ -583,7 +654,7 @@ void TVexFtpPrivate::HandleRetrReply(const QString &reply)
 
 void TVexFtpPrivate::ReadDownloadData()
 {
-    char buffer[DownloadReadSize];
+    char *buffer = TransferBuffer();
     for (;;) {
         const int count = dataSocket->Receive(buffer, DownloadReadSize);
         const quint16 error = dataSocket->LastError();
@@ -625,13 +696,15 @@ void TVexFtpPrivate::TransferClosed()
 
 void TVexFtp::PutFile(const QString &localName, const QString &remoteName)
 {
-    if (!d->listRunning) {
+    const bool listItem = d->listItemStarting;
+    d->listItemStarting = false;
+    if (!listItem) {
         if (!d->BeginOperation())
             return;
         d->operation = FtpOperation::PutFile;
     }
     d->StartUpload(localName, remoteName);
-    if (!d->asynchronous && !d->listRunning)
+    if (!d->asynchronous && !listItem)
         d->WaitWhileBusy();
 }
 
@@ -640,7 +713,10 @@ void TVexFtp::PutFiles(const QStringList &localNames, const QStringList &remoteN
     if (remoteNames.size() != localNames.size())
         return;
     d->RunListOperation(FtpOperation::PutFiles, int(localNames.size()),
-                        [&](int i) { PutFile(localNames.at(i), remoteNames.at(i)); });
+                        [&](int i) {
+                            d->listItemStarting = true;
+                            PutFile(localNames.at(i), remoteNames.at(i));
+                        });
 }
 
 void TVexFtpPrivate::StartUpload(const QString &local, const QString &remote)
@@ -649,6 +725,8 @@ void TVexFtpPrivate::StartUpload(const QString &local, const QString &remote)
     remoteFileName = remote;
     restartOffset = 0;
     uploadFailed = false;
+    storIssued = false;
+    uploadWriteWaiting = false;
     if (remote.isEmpty() || HasLineBreak(remote, ftpeBadRemoteName)) {
         if (remote.isEmpty())
             RaiseError(ftpeBadRemoteName);
@@ -727,7 +805,7 @@ void TVexFtpPrivate::FreshStorStep(const QString &reply)
     }
     WireDataSocket(nullptr, [this](TVexSocket *) { WriteUploadData(); },
                    [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(true); });
-    IssueCommand(QLatin1String("STOR ") + remoteFileName, [this](const QString &r) { HandleStorReply(r); });
+    IssueStor();
 }
 
 void TVexFtpPrivate::ResumedStorStep(const QString &reply)
@@ -748,9 +826,22 @@ void TVexFtpPrivate::ResumedStorStep(const QString &reply)
 void TVexFtpPrivate::HandleUploadRestReply(const QString &reply)
 {
     if (Begins(reply, '3'))
-        IssueCommand(QLatin1String("STOR ") + remoteFileName, [this](const QString &r) { HandleStorReply(r); });
+        IssueStor();
     else
         FailTransfer(ftpeResumeRefused, FtpText::UploadResumeRefused);
+}
+
+void TVexFtpPrivate::IssueStor()
+{
+    if (!IssueCommand(QLatin1String("STOR ") + remoteFileName, [this](const QString &r) { HandleStorReply(r); }))
+        return;
+    storIssued = true;
+    // The data connection may have opened while REST was answered; its write
+    // notification waited for the command that gives the data a meaning.
+    if (uploadWriteWaiting) {
+        uploadWriteWaiting = false;
+        WriteUploadData();
+    }
 }
 
 void TVexFtpPrivate::HandleStorReply(const QString &reply)
@@ -775,12 +866,39 @@ void TVexFtpPrivate::HandleStorFinalReply(const QString &reply)
 
 void TVexFtpPrivate::WriteUploadData()
 {
-    if (!fileOpen || !dataSocket->Established())
+    // Events run before every send; a write notification among them must not
+    // start a second writer while this one holds a chunk not yet sent.
+    if (uploadWriting || !fileOpen || !dataSocket->Established())
         return;
-    char buffer[UploadChunkSize];
+    if (!storIssued) {
+        uploadWriteWaiting = true;
+        return;
+    }
+    uploadWriting = true;
+    const bool finished = SendUploadBurst();
+    uploadWriting = false;
+    if (!finished)
+        return;
+    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
+    dataSocket->Close();
+    listenSocket->Close();
+    CloseLocalFile();
+    UpdateElapsed();
+    RaiseInfo(ftpiTransferDone);
+    dataDone = true;
+    if (replyDone)
+        EndItem();
+}
+
+bool TVexFtpPrivate::SendUploadBurst()
+{
+    char *buffer = TransferBuffer();
     bool wouldBlock = false;
-    while (fileOpen && !localFile.atEnd() && !wouldBlock) {
-        const qint64 chunk = qMin<qint64>(UploadChunkSize, localFile.size() - localFile.pos());
+    // The size learned when the connection opened marks the end: asking the
+    // file system again for every chunk costs more than the chunk itself.
+    const qint64 end = uploadLocalSize;
+    while (fileOpen && localFile.pos() < end && !wouldBlock) {
+        const qint64 chunk = qMin<qint64>(UploadChunkSize, end - localFile.pos());
         const qint64 read = localFile.read(buffer, chunk);
         if (read != chunk) {
             RaiseError(ftpeLocalFileRead);
@@ -792,7 +910,7 @@ void TVexFtpPrivate::WriteUploadData()
         while (offset < read) {
             PumpOnce(false);
             if (!dataSocket->Established() || !fileOpen)
-                return; // the transfer was ended while events ran
+                return false; // the transfer was ended while events ran
             dataSocket->SetReportWouldBlock(true);
             const int sent = dataSocket->Send(buffer + offset, int(read - offset));
             dataSocket->SetReportWouldBlock(false);
@@ -806,24 +924,14 @@ void TVexFtpPrivate::WriteUploadData()
             if (error != 0) {
                 bytesTransferred += offset;
                 RaiseFatal(ftpeDataConnection);
-                return;
+                return false;
             }
         }
         bytesTransferred += offset;
     }
     RaiseInfo(ftpiProgress);
     UpdateElapsed();
-    if (!uploadFailed && fileOpen && !localFile.atEnd())
-        return; // the next write notification resumes the burst
-    if (uploadFailed)
-        return; // the server's failure reply ends the item
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    dataSocket->Close();
-    listenSocket->Close();
-    CloseLocalFile();
-    UpdateElapsed();
-    RaiseInfo(ftpiTransferDone);
-    dataDone = true;
-    if (replyDone)
-        EndItem();
+    // A failed upload has sent its last byte too: the server's reply to the
+    // closed connection ends the item.
+    return uploadFailed || !fileOpen || localFile.pos() >= end;
 }

@@ -150,6 +150,7 @@ struct TVexFtpPrivate
     bool dataDone = false;
     bool replyDone = false;
     bool uploadFailed = false;
+    bool uploadWriting = false; // the upload writer is running (it pumps events)
     TReplyHandler dataContinuation;
     bool listAbandoned = false;
 

@@ -775,8 +775,18 @@ void TVexFtpPrivate::HandleStorFinalReply(const QString &reply)
 
 void TVexFtpPrivate::WriteUploadData()
 {
-    if (!fileOpen || !dataSocket->Established())
+    // The writer pumps events before every send, and a write notification
+    // (the first one of an accepted connection, or the last one of a peer
+    // close) may call it again from there: that inner call would send the
+    // chunks after the one still in hand, which would then go out late or
+    // never. The running writer goes on by itself.
+    if (!fileOpen || !dataSocket->Established() || uploadWriting)
         return;
+    uploadWriting = true;
+    struct Running {
+        bool &flag;
+        ~Running() { flag = false; }
+    } running {uploadWriting};
     char buffer[UploadChunkSize];
     bool wouldBlock = false;
     while (fileOpen && !localFile.atEnd() && !wouldBlock) {

@@ -587,6 +587,11 @@ void TVexFtpPrivate::RetryWaitElapsed()
 
 void TVexFtpPrivate::DisconnectProcessing()
 {
+    // Without its control connection a transfer can never end: what has
+    // already arrived on the data connection is kept, then the data
+    // connection, the listener and the local file go, so that a stalled or
+    // late data connection writes nothing after the disconnection.
+    AbandonTransfer();
     RaiseInfo(ftpiDisconnected, FtpText::Disconnected);
     q->PostMessage(DisconnectedMessage);
     AbandonListOperation();

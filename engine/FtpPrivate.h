@@ -215,6 +215,7 @@ struct TVexFtpPrivate
     void InitDataSockets();
     void ShutdownDataSockets();
     void CloseDataConnection();
+    void AbandonTransfer();
     void CompleteListing();
     void AbandonListOperation();
     void EnsureTransferType(const QString &type, const TReplyHandler &step);

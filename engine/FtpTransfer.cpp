@@ -72,6 +72,15 @@ void TVexFtpPrivate::CloseDataConnection()
     CloseLocalFile();
 }
 
+void TVexFtpPrivate::AbandonTransfer()
+{
+    if (dataSocket->Established() && dataSocket->OnRead) {
+        const TSocketEvent reader = dataSocket->OnRead;
+        reader(dataSocket);
+    }
+    CloseDataConnection();
+}
+
 void TVexFtpPrivate::WireDataSocket(TSocketEvent reader, TSocketEvent writer, TSocketEvent closed, TSocketEvent opened)
 {
     dataSocket->OnRead = std::move(reader);

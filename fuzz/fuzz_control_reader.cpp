@@ -44,6 +44,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -65,9 +66,18 @@ constexpr int OperationCount = 10;
 constexpr qsizetype UploadSize = 5000;
 const QByteArray LocalDownloadStart(40, 'L');
 
+// In memory when the system offers it: listings are cached, downloads
+// written, on every round.
+QString TemporaryTemplate()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return base + QStringLiteral("/velmar-fuzz-XXXXXX");
+}
+
 struct World {
     QCoreApplication *app = nullptr;
-    QTemporaryDir root;
+    QTemporaryDir root {TemporaryTemplate()};
     QString files;
     QString cache;
     QString uploadFile;
@@ -207,7 +217,7 @@ private:
     quint16 portTarget = 0;
     std::vector<DataConnection> data;
     std::vector<qint64> uploadOffsets {0};
-    QString lastCommand;
+    bool pastLoginProbes = false;
 
     int operations[2] = {0, 0};
     int operationsStarted = 0;
@@ -372,11 +382,13 @@ void Session::ReadClient()
             if (parts.size() != 6 || parts.mid(0, 4).join(QLatin1Char('.')) != QLatin1String("127.0.0.1"))
                 Fail("PORT does not name the loopback address");
             portTarget = quint16(parts[4].toUInt() * 256 + parts[5].toUInt());
-        } else if (command.startsWith(QLatin1String("STOR "))) {
-            if (lastCommand.startsWith(QLatin1String("REST ")))
-                uploadOffsets.push_back(lastCommand.mid(5).toLongLong());
+        } else if (command.startsWith(QLatin1String("REST ")) && pastLoginProbes) {
+            // A resumed upload starts at its REST offset, and may start as
+            // soon as the server connects, before REST is even answered.
+            uploadOffsets.push_back(command.mid(5).toLongLong());
+        } else if (command == QLatin1String("PWD") || command.startsWith(QLatin1String("CWD "))) {
+            pastLoginProbes = true; // "REST 100" and "REST 0" only probe
         }
-        lastCommand = command;
     }
 }
 

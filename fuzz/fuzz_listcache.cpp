@@ -12,6 +12,7 @@
 #include <QByteArrayList>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -27,9 +28,18 @@ namespace {
     std::abort();
 }
 
+// In memory when the system offers it: every round writes and replaces files,
+// and a disk makes that (its fsync) the bulk of the time.
+QString TemporaryTemplate()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return base + QStringLiteral("/velmar-fuzz-XXXXXX");
+}
+
 QTemporaryDir &Folder()
 {
-    static QTemporaryDir folder;
+    static QTemporaryDir folder(TemporaryTemplate());
     if (!folder.isValid())
         Fail("no temporary folder");
     return folder;

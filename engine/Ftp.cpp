@@ -223,16 +223,24 @@ QString TVexFtpPrivate::Ask(TVexFtpInfoNeeded need, const QString &initial)
 
 void TVexFtp::Login()
 {
-    d->attemptsLeft = d->retries;
-    d->busy = false;
-    d->loggedIn = false;
+    // The owner's own login: an address connection that failed earlier must
+    // not take over its directory step.
+    d->urlState = UrlConnectState::None;
+    d->StartLogin();
+}
+
+void TVexFtpPrivate::StartLogin()
+{
+    attemptsLeft = retries;
+    busy = false;
+    loggedIn = false;
     // A proxy login reaches the target given here on every attempt.
-    d->proxyTargetSet = !d->proxyServer.trimmed().isEmpty() && d->proxyType != proxyNone;
-    if (d->proxyTargetSet) {
-        d->targetServer = d->server;
-        d->targetPort = d->port;
+    proxyTargetSet = !proxyServer.trimmed().isEmpty() && proxyType != proxyNone;
+    if (proxyTargetSet) {
+        targetServer = server;
+        targetPort = port;
     }
-    d->ConnectionAttempt();
+    ConnectionAttempt();
 }
 
 void TVexFtpPrivate::ConnectionAttempt()
@@ -610,7 +618,7 @@ void TVexFtpPrivate::HandleDisconnectedMessage()
     if (!alive)
         return;
     if (urlState == UrlConnectState::QuitPending)
-        q->Login();
+        StartLogin();
 }
 
 // ---------------------------------------------------------------------------

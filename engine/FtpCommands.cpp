@@ -12,65 +12,86 @@ bool Begins(const QString &reply, char digit)
 {
     return !reply.isEmpty() && reply.at(0) == QLatin1Char(digit);
 }
-
-constexpr int MaxUrlPart = 999;
 }
 
-// The handler of MKD, DELE and raw commands: any refusal is an access error,
-// and the operation (or list item) ends on the final reply.
-void TVexFtpPrivate::HandleFileCommandReply(const QString &reply)
-{
-    if (!Begins(reply, '2')) {
-        pendingErrorText = FtpText::AccessDenied;
-        RaiseError(ftpeAccessDenied);
-    }
-    EndItem();
-}
+// ---------------------------------------------------------------------------
+// Shared steps
 
-bool TVexFtpPrivate::BeginCommand(FtpOperation op, const QString &argument)
+bool TVexFtpPrivate::BeginCommand(FtpOperation op)
 {
     if (!BeginOperation())
         return false;
     operation = op;
-    if (HasLineBreak(argument, ftpeBadRemoteName)) {
-        EndItem();
-        return false;
-    }
     return true;
 }
 
+bool TVexFtpPrivate::SendableArgument(const QString &argument, FtpError error)
+{
+    if (!HasLineBreak(argument, error))
+        return true;
+    EndItem();
+    return false;
+}
+
+void TVexFtpPrivate::WaitIfSynchronous()
+{
+    if (!asynchronous)
+        WaitWhileBusy();
+}
+
+void TVexFtpPrivate::RaiseAccessDenied()
+{
+    pendingErrorText = FtpText::AccessDenied;
+    RaiseError(ftpeAccessDenied);
+}
+
+// The handler of MKD, DELE and raw commands: any refusal is an access error,
+// and the operation (or list item) ends on the final reply. A preliminary
+// 1xx reply is not final: the handler waits for the one that follows.
+void TVexFtpPrivate::HandleFileCommandReply(const QString &reply)
+{
+    if (Begins(reply, '1'))
+        return;
+    if (!Begins(reply, '2'))
+        RaiseAccessDenied();
+    EndItem();
+}
+
+// ---------------------------------------------------------------------------
+// Changing directory
+
 void TVexFtp::ChangeDirectory(const QString &path)
 {
-    if (!d->BeginCommand(FtpOperation::ChangeDirectory, path))
+    if (!d->BeginCommand(FtpOperation::ChangeDirectory))
         return;
-    d->IssueCommand(QLatin1String("CWD ") + path, [this](const QString &r) { d->HandleCwdReply(r); });
-    if (!d->asynchronous)
-        d->WaitWhileBusy();
+    if (d->SendableArgument(path, ftpeBadRemoteName))
+        d->IssueCommand(QLatin1String("CWD ") + path, [this](const QString &r) { d->HandleCwdReply(r); });
+    d->WaitIfSynchronous();
 }
 
 void TVexFtp::ChangeToParent()
 {
-    if (!d->BeginCommand(FtpOperation::ParentDirectory, QString()))
+    if (!d->BeginCommand(FtpOperation::ParentDirectory))
         return;
     d->IssueCommand(QStringLiteral("CDUP"), [this](const QString &r) { d->HandleCwdReply(r); });
-    if (!d->asynchronous)
-        d->WaitWhileBusy();
+    d->WaitIfSynchronous();
 }
 
+// Judges CWD and CDUP: a quoted path in the reply is the new directory,
+// otherwise PWD asks for it.
 void TVexFtpPrivate::HandleCwdReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
-        if (reply.contains(QLatin1Char('"'))) {
-            currentDirectory = QuotedPath(reply);
-            EndItem();
-        } else {
-            IssueCommand(QStringLiteral("PWD"), [this](const QString &r) { HandlePwdReply(r); });
-        }
+    if (!Begins(reply, '2')) {
+        currentDirectory.clear();
+        RaiseAccessDenied();
+        EndItem();
         return;
     }
-    currentDirectory.clear();
-    pendingErrorText = FtpText::AccessDenied;
-    RaiseError(ftpeAccessDenied);
+    if (!reply.contains(QLatin1Char('"'))) {
+        IssueCommand(QStringLiteral("PWD"), [this](const QString &r) { HandlePwdReply(r); });
+        return;
+    }
+    currentDirectory = QuotedPath(reply);
     EndItem();
 }
 
@@ -86,28 +107,32 @@ void TVexFtpPrivate::HandlePwdReply(const QString &reply)
     EndItem();
 }
 
+// ---------------------------------------------------------------------------
+// Directories and files
+
 void TVexFtp::CreateDirectory(const QString &name)
 {
-    if (!d->BeginCommand(FtpOperation::CreateDirectory, name))
+    if (!d->BeginCommand(FtpOperation::CreateDirectory))
         return;
-    d->IssueCommand(QLatin1String("MKD ") + name, [this](const QString &r) { d->HandleFileCommandReply(r); });
-    if (!d->asynchronous)
-        d->WaitWhileBusy();
+    if (d->SendableArgument(name, ftpeBadRemoteName))
+        d->IssueCommand(QLatin1String("MKD ") + name, [this](const QString &r) { d->HandleFileCommandReply(r); });
+    d->WaitIfSynchronous();
 }
 
 void TVexFtp::RemoveDirectories(const QStringList &names)
 {
     d->RunListOperation(FtpOperation::RemoveDirectories, int(names.size()), [this, &names](int i) {
         const QString &name = names.at(i);
-        if (d->HasLineBreak(name, ftpeBadRemoteName)) {
-            d->EndItem();
+        if (!d->SendableArgument(name, ftpeBadRemoteName))
             return;
-        }
-        d->removedDirectory = name.trimmed();
+        d->removedDirectory = name;
         d->IssueCommand(QLatin1String("RMD ") + name, [this](const QString &r) { d->HandleRmdReply(r); });
     });
 }
 
+// The cached listings of a removed folder go with it. Its path is built
+// from the name exactly as sent: that is the folder the server removed,
+// and the path its CWD reply reports (blanks included), which keys the cache.
 void TVexFtpPrivate::HandleRmdReply(const QString &reply)
 {
     if (Begins(reply, '2')) {
@@ -121,8 +146,7 @@ void TVexFtpPrivate::HandleRmdReply(const QString &reply)
         QFile::remove(CacheFileName(server, username, path, true, port));
         QFile::remove(CacheFileName(server, username, path, false, port));
     } else {
-        pendingErrorText = FtpText::AccessDenied;
-        RaiseError(ftpeAccessDenied);
+        RaiseAccessDenied();
     }
     EndItem();
 }
@@ -131,11 +155,8 @@ void TVexFtp::DeleteFiles(const QStringList &names)
 {
     d->RunListOperation(FtpOperation::DeleteFiles, int(names.size()), [this, &names](int i) {
         const QString &name = names.at(i);
-        if (d->HasLineBreak(name, ftpeBadRemoteName)) {
-            d->EndItem();
-            return;
-        }
-        d->IssueCommand(QLatin1String("DELE ") + name, [this](const QString &r) { d->HandleFileCommandReply(r); });
+        if (d->SendableArgument(name, ftpeBadRemoteName))
+            d->IssueCommand(QLatin1String("DELE ") + name, [this](const QString &r) { d->HandleFileCommandReply(r); });
     });
 }
 
@@ -143,17 +164,13 @@ void TVexFtp::Rename(const QString &oldName, const QString &newName)
 {
     if (oldName.isEmpty() || oldName == newName)
         return;
-    if (!d->BeginOperation())
+    if (!d->BeginCommand(FtpOperation::Rename))
         return;
-    d->operation = FtpOperation::Rename;
-    if (d->HasLineBreak(oldName, ftpeBadRemoteName) || d->HasLineBreak(newName, ftpeBadRemoteName)) {
-        d->EndItem();
-        return;
+    if (d->SendableArgument(oldName, ftpeBadRemoteName) && d->SendableArgument(newName, ftpeBadRemoteName)) {
+        d->renameTarget = newName;
+        d->IssueCommand(QLatin1String("RNFR ") + oldName, [this](const QString &r) { d->HandleRnfrReply(r); });
     }
-    d->renameTarget = newName;
-    d->IssueCommand(QLatin1String("RNFR ") + oldName, [this](const QString &r) { d->HandleRnfrReply(r); });
-    if (!d->asynchronous)
-        d->WaitWhileBusy();
+    d->WaitIfSynchronous();
 }
 
 void TVexFtpPrivate::HandleRnfrReply(const QString &reply)
@@ -162,102 +179,57 @@ void TVexFtpPrivate::HandleRnfrReply(const QString &reply)
         IssueCommand(QLatin1String("Rnto ") + renameTarget, [this](const QString &r) { HandleRntoReply(r); });
         return;
     }
-    pendingErrorText = FtpText::AccessDenied;
-    RaiseError(ftpeAccessDenied);
+    RaiseAccessDenied();
     EndItem();
 }
 
 void TVexFtpPrivate::HandleRntoReply(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        pendingErrorText = FtpText::AccessDenied;
-        RaiseError(ftpeAccessDenied);
-    }
+    if (!Begins(reply, '2'))
+        RaiseAccessDenied();
     EndItem();
 }
+
+// ---------------------------------------------------------------------------
+// Raw commands
 
 void TVexFtp::SendCommand(const QString &text, const TReplyHandler &handler)
 {
     if (text.isEmpty()) {
+        // Ending "nothing" must not end an operation that is running.
+        if (d->busy) {
+            d->RaiseInfo(ftpiBusy);
+            return;
+        }
         d->Ready();
         return;
     }
     if (!d->BeginOperation())
         return;
-    if (d->HasLineBreak(text, ftpeAccessDenied)) {
-        d->EndItem();
+    if (!d->SendableArgument(text, ftpeAccessDenied))
         return;
-    }
     d->rememberedType.clear(); // the user may have changed it
-    if (handler)
+    if (handler) {
+        d->callerCommandPending = true;
+        d->callerCommandConnection = d->controlGeneration;
         d->IssueCommand(text, handler);
-    else
+    } else {
         d->IssueCommand(text, [this](const QString &r) { d->HandleFileCommandReply(r); });
+    }
 }
 
 void TVexFtp::EndCommand()
 {
+    // Only the command a caller's handler is judging can be ended here; a
+    // stray call must not cut another operation short.
+    if (!d->callerCommandPending || d->callerCommandConnection != d->controlGeneration)
+        return;
+    d->callerCommandPending = false;
     d->Ready();
 }
 
 // ---------------------------------------------------------------------------
 // ftp:// addresses
-
-bool SplitFtpUrl(const QString &address, TFtpUrlParts &parts, QString *errorText)
-{
-    const QString text = address.trimmed();
-    if (text.left(6).toLower() != QLatin1String("ftp://")) {
-        *errorText = FtpText::UrlBadScheme;
-        return false;
-    }
-    QString rest = text.mid(6);
-    QString userPart;
-    parts.hasUser = false;
-    const qsizetype at = rest.indexOf(QLatin1Char('@'));
-    // Only an "@" before the path separates a user part.
-    const qsizetype firstSlash = rest.indexOf(QLatin1Char('/'));
-    if (at >= 0 && (firstSlash < 0 || at < firstSlash)) {
-        userPart = rest.left(at);
-        rest = rest.mid(at + 1);
-        parts.hasUser = true;
-    }
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    if (slash >= 0) {
-        parts.path = PercentDecode(rest.mid(slash).left(MaxUrlPart));
-        rest = rest.left(slash);
-    } else {
-        parts.path.clear();
-    }
-    if (parts.hasUser) {
-        const qsizetype colon = userPart.indexOf(QLatin1Char(':'));
-        if (colon < 0) {
-            *errorText = FtpText::UrlBadSyntax;
-            return false;
-        }
-        parts.user = PercentDecode(userPart.left(colon));
-        parts.password = PercentDecode(userPart.mid(colon + 1).left(MaxUrlPart));
-    }
-    const qsizetype colon = rest.indexOf(QLatin1Char(':'));
-    parts.hasPort = colon >= 0;
-    if (parts.hasPort) {
-        parts.host = PercentDecode(rest.left(colon));
-        bool ok = false;
-        const int port = rest.mid(colon + 1).toInt(&ok, 10);
-        if (!ok || port < 1 || port > 65535) {
-            *errorText = FtpText::UrlUnexpected;
-            return false;
-        }
-        parts.port = quint16(port);
-    } else {
-        parts.host = PercentDecode(rest);
-        parts.port = 0;
-    }
-    if (parts.host.trimmed().isEmpty()) {
-        *errorText = FtpText::UrlUnexpected;
-        return false;
-    }
-    return true;
-}
 
 void TVexFtp::ConnectUrl(const QString &address)
 {
@@ -270,8 +242,6 @@ void TVexFtp::ConnectUrl(const QString &address)
     if (!SplitFtpUrl(address, parts, &errorText)) {
         d->pendingErrorText = errorText;
         d->RaiseError(ftpeBadUrl);
-        if (errorText == FtpText::UrlBadSyntax)
-            d->busy = false;
         return;
     }
     if (!parts.hasUser) {
@@ -284,16 +254,9 @@ void TVexFtp::ConnectUrl(const QString &address)
     }
     if (!parts.hasPort)
         parts.port = d->port;
-    if (parts.path.contains(QLatin1Char('\r')) || parts.path.contains(QLatin1Char('\n'))
-        || parts.user.contains(QLatin1Char('\r')) || parts.user.contains(QLatin1Char('\n'))
-        || parts.password.contains(QLatin1Char('\r')) || parts.password.contains(QLatin1Char('\n'))) {
-        d->pendingErrorText = FtpText::UrlUnexpected;
-        d->RaiseError(ftpeBadUrl);
-        return;
-    }
 
     d->navigationPath = parts.path;
-    d->lastError = ftpeNone; // the old connection's close is not a failed login
+    d->remoteFileName.clear();
     d->busy = true;
     d->Notify(nkFtpBusy);
 
@@ -306,12 +269,13 @@ void TVexFtp::ConnectUrl(const QString &address)
     d->password = parts.password;
     SetServer(parts.host);
     d->port = parts.port;
+    d->lastError = ftpeNone; // the old connection's close is no failed login to retry
     if (d->connected) {
         d->urlState = UrlConnectState::QuitPending;
         d->IssueCommand(QStringLiteral("QUIT"), [this](const QString &r) { d->HandleQuitReply(r); });
     } else {
         d->urlState = UrlConnectState::NavigateAfterLogin;
-        Login();
+        d->StartLogin();
     }
 }
 
@@ -319,8 +283,12 @@ void TVexFtpPrivate::HandleQuitReply(const QString &reply)
 {
     loggedIn = false;
     if (!Begins(reply, '2')) {
-        RaiseFatal(ftpeQuitRefused);
-        return;
+        RaiseError(ftpeQuitRefused);
+        // The old connection is given up all the same. Its close is no
+        // failed login: a retry would find the client still busy with this
+        // address and stop there, leaving it busy and disconnected.
+        lastError = ftpeNone;
+        CloseDataConnection();
     }
     // Servers close after 221; closing from our side too means a server
     // that lingers cannot hold the new login up.
@@ -331,56 +299,77 @@ void TVexFtpPrivate::HandleQuitReply(const QString &reply)
 void TVexFtpPrivate::Navigate()
 {
     urlState = UrlConnectState::None;
+    const TReplyHandler handler = [this](const QString &r) { HandleAddressCwdReply(r); };
     if (navigationPath.isEmpty())
-        IssueCommand(QStringLiteral("PWD"), [this](const QString &r) { HandleUrlCwdReply(r); });
+        IssueCommand(QStringLiteral("PWD"), handler);
     else
-        IssueCommand(QLatin1String("CWD ") + navigationPath, [this](const QString &r) { HandleUrlCwdReply(r); });
+        IssueCommand(QLatin1String("CWD ") + navigationPath, handler);
 }
 
-void TVexFtpPrivate::HandleUrlCwdReply(const QString &reply)
+// The server accepted the login; whatever the address leads to next, the
+// client is logged in (a close that follows is no failed attempt to retry).
+void TVexFtpPrivate::MarkAddressLoggedIn()
+{
+    if (loggedIn)
+        return;
+    loggedIn = true;
+    RaiseInfo(ftpiLoggedIn);
+}
+
+// Judges the CWD of the address's path, or its PWD when it has none.
+void TVexFtpPrivate::HandleAddressCwdReply(const QString &reply)
 {
     if (Begins(reply, '2')) {
         operation = FtpOperation::ChangeDirectory;
         currentDirectory = QuotedPath(reply);
-        if (!loggedIn) {
-            loggedIn = true;
-            RaiseInfo(ftpiLoggedIn);
-        }
+        MarkAddressLoggedIn();
         HandleCwdReply(reply);
         return;
     }
     if (navigationPath.isEmpty() || navigationPath.endsWith(QLatin1Char('/'))) {
         operation = FtpOperation::ChangeDirectory;
-        pendingErrorText = FtpText::AccessDenied;
-        RaiseError(ftpeAccessDenied);
+        currentDirectory.clear();
+        MarkAddressLoggedIn();
+        RaiseAccessDenied();
         EndItem();
         return;
     }
+    // The path names a file: enter its folder, then offer the download.
     const qsizetype slash = navigationPath.lastIndexOf(QLatin1Char('/'));
     remoteFileName = navigationPath.mid(slash + 1);
-    navigationPath = navigationPath.left(slash + 1);
-    IssueCommand(QLatin1String("CWD ") + navigationPath, [this](const QString &r) { HandleUrlFileReply(r); });
+    navigationPath.truncate(slash + 1);
+    IssueCommand(QLatin1String("CWD ") + navigationPath, [this](const QString &r) { HandleFileFolderCwdReply(r); });
 }
 
-void TVexFtpPrivate::HandleUrlFileReply(const QString &reply)
+// Judges the CWD into the folder of a file address.
+void TVexFtpPrivate::HandleFileFolderCwdReply(const QString &reply)
 {
     if (!Begins(reply, '2')) {
-        RaiseFatal(ftpeBadRemoteName);
+        RaiseError(ftpeBadRemoteName);
+        // Deliberately ended, like an unanswered question below: the login
+        // itself went through, so the close is not retried.
+        lastError = ftpeNone;
+        CloseDataConnection();
+        if (q->Established())
+            q->Close();
         return;
     }
-    if (!loggedIn) {
-        loggedIn = true;
-        RaiseInfo(ftpiLoggedIn);
+    MarkAddressLoggedIn();
+    currentDirectory = reply.contains(QLatin1Char('"')) ? QuotedPath(reply) : navigationPath;
+    const QString remote = remoteFileName;
+    const QString local = q->OnFtpNeedInfo ? Ask(needLocalFileName, remote) : QString();
+    if (local.isEmpty()) {
+        q->Close();
+        return;
     }
-    if (q->OnFtpNeedInfo) {
-        const QString local = Ask(needLocalFileName, remoteFileName);
-        if (!local.isEmpty()) {
-            busy = false;
-            q->GetFile(remoteFileName, local);
-            return;
-        }
-    }
-    q->Close();
+    busy = false;
+    // This runs inside the control reader: a synchronous GetFile would wait
+    // here for replies that only this reader can deliver. The download
+    // reports its end through its events like the rest of ConnectUrl.
+    const bool wasAsynchronous = asynchronous;
+    asynchronous = true;
+    q->GetFile(remote, local);
+    asynchronous = wasAsynchronous;
 }
 
 QString TVexFtp::CurrentUrl() const

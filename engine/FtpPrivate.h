@@ -167,6 +167,7 @@ struct TVexFtpPrivate
     QString Ask(TVexFtpInfoNeeded need, const QString &initial = QString());
 
     // --- Connection and replies (Ftp.cpp) ---
+    void StartLogin(); // Login without ending a pending address connection
     void ConnectionAttempt();
     bool CheckSocketError();
     bool IssueCommand(const QString &command, const TReplyHandler &handler);
@@ -261,9 +262,14 @@ struct TVexFtpPrivate
     QString CacheFileFor(bool directories) const;
 
     // --- Navigation and file commands (FtpCommands.cpp) ---
-    QString removedDirectory;
+    QString removedDirectory;          // the RMD argument as sent
     QString renameTarget;
-    bool BeginCommand(FtpOperation op, const QString &argument);
+    bool callerCommandPending = false; // a raw command judged by the caller's handler
+    quint64 callerCommandConnection = 0;
+    bool BeginCommand(FtpOperation op);
+    bool SendableArgument(const QString &argument, FtpError error);
+    void WaitIfSynchronous();
+    void RaiseAccessDenied();
     void HandleFileCommandReply(const QString &reply);
     void HandleCwdReply(const QString &reply);
     void HandlePwdReply(const QString &reply);
@@ -272,8 +278,9 @@ struct TVexFtpPrivate
     void HandleRntoReply(const QString &reply);
     void HandleQuitReply(const QString &reply);
     void Navigate();
-    void HandleUrlCwdReply(const QString &reply);
-    void HandleUrlFileReply(const QString &reply);
+    void MarkAddressLoggedIn();
+    void HandleAddressCwdReply(const QString &reply);
+    void HandleFileFolderCwdReply(const QString &reply);
 };
 
 // The text between the first and the second double quote (empty when none).

@@ -8,12 +8,14 @@
 struct TFtpUrlParts {
     bool hasUser = false;
     QString user;
-    QString password;
+    QString password;     // at most 999 characters
     QString host;
     bool hasPort = false;
-    quint16 port = 0;
-    QString path; // from the first "/" after the host, at most 999 characters
+    quint16 port = 0;     // 1 to 65535 when hasPort
+    QString path;         // from the first "/" after the host, at most 999 characters
 };
 
-// Returns false with the error text the client reports with ftpeBadUrl.
+// Returns false with the text the client reports with ftpeBadUrl: another
+// scheme, a user part without ":", or an address that cannot be taken apart
+// (bad port, no host, a part that would carry CR or LF onto the wire).
 bool SplitFtpUrl(const QString &address, TFtpUrlParts &parts, QString *errorText);

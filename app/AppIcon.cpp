@@ -1,0 +1,55 @@
+#include "AppIcon.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+QPixmap VelmarPicture(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    QLinearGradient gradient(0, 0, 0, s);
+    gradient.setColorAt(0, QColor(40, 110, 200));
+    gradient.setColorAt(1, QColor(15, 55, 130));
+    p.setPen(Qt::NoPen);
+    p.setBrush(gradient);
+    p.drawRoundedRect(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), s * 0.18, s * 0.18);
+
+    QFont font(QStringLiteral("sans-serif"));
+    font.setBold(true);
+    font.setItalic(true);
+    font.setPixelSize(int(s * 0.62));
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, -s * 0.06, s * 0.86, s), Qt::AlignCenter, QStringLiteral("V"));
+
+    // A small arrow going down: the program fetches files.
+    QPainterPath arrow;
+    arrow.moveTo(s * 0.70, s * 0.56);
+    arrow.lineTo(s * 0.90, s * 0.56);
+    arrow.lineTo(s * 0.80, s * 0.76);
+    arrow.closeSubpath();
+    p.setBrush(QColor(255, 150, 30));
+    p.setPen(Qt::NoPen);
+    p.drawPath(arrow);
+    return pixmap;
+}
+
+QIcon VelmarIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(VelmarPicture(size));
+    return icon;
+}
+
+QIcon ThemedIcon(const QString &themeName, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
+}

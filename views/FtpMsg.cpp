@@ -1,0 +1,414 @@
+#include "FtpMsg.h"
+
+#include "Ftp.h"
+#include "Prompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFontDatabase>
+#include <QLocale>
+#include <QPointer>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+const QString ContinuationIndent = QStringLiteral("            "); // as wide as every prefix
+const QString LineEnd = QStringLiteral("\r\n");
+
+const QColor Black(0, 0, 0);
+const QColor Green(0, 128, 0);
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+const QColor Purple(128, 0, 128);
+
+QString PrefixOf(MessageKind kind)
+{
+    switch (kind) {
+    case mkCommand: return QStringLiteral("COMMANDE:>  ");
+    case mkDebug: return QStringLiteral("DEBUG:>     ");
+    case mkError: return QStringLiteral("ERREUR:>    ");
+    case mkException: return QStringLiteral("EXCEPTION:> ");
+    case mkReply: return ContinuationIndent;
+    case mkStatus: return QStringLiteral("STATUT:>    ");
+    }
+    return {};
+}
+
+QColor ColourOf(TMessengerStyle style, MessageKind kind)
+{
+    const bool classic = style == msgClassic;
+    switch (kind) {
+    case mkCommand: return classic ? Green : Blue;
+    case mkDebug:
+    case mkError:
+    case mkException: return Red;
+    case mkReply: return classic ? Black : Green;
+    case mkStatus: return classic ? Blue : Purple;
+    }
+    return Black;
+}
+
+// Blanks and control characters only (what a log line would show as nothing).
+bool IsBlank(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x20)
+            return false;
+    return true;
+}
+
+// The locale's long time format carries a time-zone field; a log line keeps
+// only the clock, as the stamp of a desktop log is read against local time.
+QString ClockFormat(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString clock;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        clock += c;
+    }
+    return clock.simplified();
+}
+
+QString TimeStamp()
+{
+    const QLocale locale;
+    const QString format = locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + ClockFormat(locale);
+    return QLatin1Char('[') + locale.toString(QDateTime::currentDateTime(), format) + QLatin1String("] ");
+}
+
+// How the connection line names the server: the name the user gave and,
+// when it is not the address itself, the address it reached.
+QString ConnectedTarget(const QString &server, const QString &address)
+{
+    if (server.isEmpty() && address.isEmpty())
+        return QStringLiteral("Serveur spécifié");
+    if (server.isEmpty() || server == address)
+        return address;
+    if (!address.isEmpty())
+        return server + QLatin1String("(ip: ") + address + QLatin1Char(')');
+    return server;
+}
+
+// Splits at CR LF, LF or CR, keeping empty parts (a trailing break leaves an
+// empty last part).
+QStringList SplitLines(const QString &text)
+{
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        parts.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    parts.append(text.mid(start));
+    return parts;
+}
+
+} // namespace
+
+struct TVexFtpMessenger::Private
+{
+    explicit Private(TVexFtpMessenger *owner) : q(owner) {}
+
+    void Detach();
+    void HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo);
+    void HandleError(FtpError error, const QString &addinfo);
+    void Append(const QStringList &texts);
+
+    TVexFtpMessenger *q;
+    QPointer<TVexFtp> client;
+    int infoSlot = -1;
+    int errorSlot = -1;
+    bool autoScroll = true;
+    TMessengerStyle style = msgClassic;
+    bool connectedShown = false;
+    // An empty document holds no line, or one empty line that was added:
+    // only this flag tells the two apart.
+    bool holdsOneEmptyLine = false;
+    bool adding = false;
+    QTextCharFormat insertFormat;
+    QString statusFileName = QStringLiteral("Status.txt");
+    QAction *saveAction = nullptr;
+};
+
+void TVexFtpMessenger::Private::Detach()
+{
+    if (client) {
+        client->RemoveInfoListener(infoSlot);
+        client->RemoveErrorListener(errorSlot);
+    }
+    client = nullptr;
+    infoSlot = -1;
+    errorSlot = -1;
+}
+
+void TVexFtpMessenger::Private::HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo)
+{
+    if (q->OnMessageShow) {
+        const QPointer<TVexFtpMessenger> alive(q);
+        bool show = true;
+        q->OnMessageShow(q, info, show);
+        if (!alive || !show)
+            return;
+    }
+    switch (info) {
+    case ftpiConnected: {
+        const QString server = sender ? sender->Server() : QString();
+        q->WriteMessage(QStringLiteral("Connecté à ") + ConnectedTarget(server, addinfo)
+                            + QStringLiteral(". Attente du message de bienvenue.") + LineEnd,
+                        mkStatus);
+        connectedShown = true;
+        break;
+    }
+    case ftpiDisconnected:
+        if (connectedShown) {
+            q->WriteMessage(QStringLiteral("Déconnecté") + LineEnd, mkStatus);
+            connectedShown = false;
+        }
+        break;
+    case ftpiReceived:
+        q->WriteMessage(addinfo, mkReply);
+        break;
+    case ftpiCommand:
+        q->WriteMessage(addinfo, mkCommand);
+        break;
+    case ftpiResumeSupported:
+    case ftpiResumeUnavailable:
+    case ftpiRetrying:
+    case ftpiNothingToDo:
+        q->WriteMessage(addinfo + LineEnd, mkStatus);
+        break;
+    case ftpiDebug:
+        q->WriteMessage(addinfo, mkDebug);
+        break;
+    case ftpiLoggedIn:
+        q->WriteMessage(QStringLiteral("Connexion réussie") + LineEnd, mkStatus);
+        break;
+    default:
+        break;
+    }
+}
+
+void TVexFtpMessenger::Private::HandleError(FtpError error, const QString &addinfo)
+{
+    if (q->OnErrorShow) {
+        const QPointer<TVexFtpMessenger> alive(q);
+        bool show = true;
+        q->OnErrorShow(q, error, show);
+        if (!alive || !show)
+            return;
+    }
+    q->WriteMessage(addinfo + LineEnd, mkError);
+}
+
+TVexFtpMessenger::TVexFtpMessenger(QWidget *parent)
+    : QTextEdit(parent), d(std::make_unique<Private>(this))
+{
+    setReadOnly(true);
+    setLineWrapMode(QTextEdit::NoWrap);
+    setAcceptRichText(false);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    // A long session adds many thousands of lines: keeping an undo history of
+    // every insertion would only cost memory.
+    setUndoRedoEnabled(false);
+    d->insertFormat.setForeground(Black);
+
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int, int) {
+        if (!d->adding)
+            d->holdsOneEmptyLine = false;
+    });
+
+    d->saveAction = new QAction(QStringLiteral("&Sauvegarder le status"), this);
+    connect(d->saveAction, &QAction::triggered, this, [this] { SaveStatus(); });
+}
+
+TVexFtpMessenger::~TVexFtpMessenger()
+{
+    d->Detach();
+}
+
+bool TVexFtpMessenger::AutoScroll() const { return d->autoScroll; }
+void TVexFtpMessenger::SetAutoScroll(bool on) { d->autoScroll = on; }
+
+TVexFtp *TVexFtpMessenger::Client() const { return d->client.data(); }
+
+void TVexFtpMessenger::SetClient(TVexFtp *client)
+{
+    if (client == d->client.data())
+        return;
+    d->Detach();
+    if (!client)
+        return;
+    d->client = client;
+    // The client keeps copies of these callbacks; the guard makes a copy that
+    // is called after this log is gone do nothing.
+    const QPointer<TVexFtpMessenger> self(this);
+    d->infoSlot = client->AddInfoListener([self](TVexFtp *sender, FtpInfo info, const QString &addinfo) {
+        if (self)
+            self->d->HandleInfo(sender, info, addinfo);
+    });
+    d->errorSlot = client->AddErrorListener([self](TVexFtp *, FtpError error, const QString &addinfo) {
+        if (self)
+            self->d->HandleError(error, addinfo);
+    });
+}
+
+TMessengerStyle TVexFtpMessenger::Style() const { return d->style; }
+
+void TVexFtpMessenger::SetStyle(TMessengerStyle style)
+{
+    d->style = style;
+    setFont(style == msgClassic ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QApplication::font());
+}
+
+bool TVexFtpMessenger::ConnectedShown() const { return d->connectedShown; }
+
+void TVexFtpMessenger::WriteMessage(const QString &text, MessageKind kind)
+{
+    if (IsBlank(text))
+        return;
+    d->insertFormat.setForeground(ColourOf(d->style, kind));
+    switch (d->style) {
+    case msgClassic: {
+        // Continuation lines are indented as far as the prefix, so that a
+        // multi-line reply stays aligned under its first line.
+        QStringList parts = (PrefixOf(kind) + text).split(LineEnd);
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            parts[i].prepend(ContinuationIndent);
+        d->Append(parts);
+        break;
+    }
+    case msgVexFtpTime:
+        AddLine(kind == mkReply ? text : TimeStamp() + text);
+        break;
+    case msgVexFtp:
+    default:
+        AddLine(text);
+        break;
+    }
+}
+
+void TVexFtpMessenger::AddLine(const QString &text)
+{
+    d->Append({text});
+}
+
+// Adds each text as a line (each one's own line breaks start further lines)
+// in one edit, so that the document is laid out once per message rather
+// than once per line.
+void TVexFtpMessenger::Private::Append(const QStringList &texts)
+{
+    QScrollBar *bar = q->verticalScrollBar();
+    const int oldMaximum = bar->maximum();
+
+    adding = true;
+    QTextCursor cursor(q->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    bool first = q->LineCount() == 0;
+    for (const QString &text : texts) {
+        for (const QString &part : SplitLines(text)) {
+            if (first) {
+                cursor.setBlockCharFormat(insertFormat);
+                first = false;
+            } else {
+                cursor.insertBlock(QTextBlockFormat(), insertFormat);
+            }
+            cursor.insertText(part, insertFormat);
+        }
+    }
+    cursor.endEditBlock();
+    holdsOneEmptyLine = q->document()->isEmpty();
+    adding = false;
+
+    // Scroll by exactly what was added: a view that showed the end keeps
+    // showing it, one the user scrolled back moves on by as many lines.
+    if (autoScroll)
+        bar->setValue(bar->value() + (bar->maximum() - oldMaximum));
+}
+
+int TVexFtpMessenger::LineCount() const
+{
+    if (document()->isEmpty())
+        return d->holdsOneEmptyLine ? 1 : 0;
+    return document()->blockCount();
+}
+
+QStringList TVexFtpMessenger::Lines() const
+{
+    QStringList lines;
+    const int count = LineCount();
+    lines.reserve(count);
+    QTextBlock block = document()->begin();
+    for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
+        lines.append(block.text());
+    return lines;
+}
+
+bool TVexFtpMessenger::SaveLines(const QString &fileName, QString *error) const
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (fileName.isEmpty())
+        return fail(QStringLiteral("aucun nom de fichier"));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    QByteArray bytes;
+    for (const QString &line : Lines()) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    if (file.write(bytes) != bytes.size())
+        return fail(file.errorString());
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString TVexFtpMessenger::StatusFileName() const { return d->statusFileName; }
+void TVexFtpMessenger::SetStatusFileName(const QString &name) { d->statusFileName = name; }
+
+bool TVexFtpMessenger::SaveStatus()
+{
+    if (LineCount() == 0)
+        return false;
+    const QString fileName = Prompts().SaveFileName(this, QStringLiteral("Enregistrer"), d->statusFileName,
+                                                    QStringLiteral("All Files (*)"));
+    if (fileName.isEmpty())
+        return false;
+    QString reason;
+    if (SaveLines(fileName, &reason))
+        return true;
+    Prompts().Message(this, QStringLiteral("Velmar"),
+                      QStringLiteral("Impossible d'enregistrer le status dans le fichier « %1 » : %2")
+                          .arg(fileName, reason),
+                      TMessageKind::Error);
+    return false;
+}
+
+QAction *TVexFtpMessenger::SaveStatusAction() const { return d->saveAction; }
+
+void TVexFtpMessenger::AttachSaveStatusMenu()
+{
+    if (!actions().contains(d->saveAction))
+        addAction(d->saveAction);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}

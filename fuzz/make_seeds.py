@@ -142,6 +142,28 @@ write("fuzz_listcache", "count-too-large", b"5" + cache_file(FOLDERS)[1:])
 write("fuzz_listcache", "lf-only", cache_file(FOLDERS).replace(b"\r\n", b"\n"))
 write("fuzz_listcache", "name-fields", "host\njo\n/pub/src\n21")
 
+# --- Connection profiles (velmar.ini) ------------------------------------------
+
+HEADER = ["Paramètres des connexions enregistrées:", "*" * 39, "*" * 39]
+
+
+def profiles(blocks, end="\r\n"):
+    lines = HEADER + [v for b in blocks for v in b]
+    return (end.join(lines) + end).encode("utf-8")
+
+
+ALPHA = ["Mon site", "ftp.example.org", "21", "velmar", "s3cret", "0", "", "21",
+         "http://www.example.org/", "/pub"]
+PROXY = ["Par le proxy", "127.0.0.1", "2121", "anonymous", "guest@example.org", "1",
+         "proxy.example.org", "8021", "", "/"]
+write("fuzz_siteprofiles", "two-profiles", profiles([ALPHA, PROXY]))
+write("fuzz_siteprofiles", "header-only", profiles([]))
+write("fuzz_siteprofiles", "lf-endings", profiles([ALPHA], "\n"))
+write("fuzz_siteprofiles", "truncated-block", profiles([ALPHA, PROXY[:4]])[:-1])
+write("fuzz_siteprofiles", "accents-and-nul", profiles([["Dépôt été", "ftp.exemple.fr", "21", "élève",
+                                                         "mot\0de passe", "0", "", "21", "", "/données"]]))
+write("fuzz_siteprofiles", "new-profile-values", "Nouveau\r\nsite\0ftp.example.org\x0021\0velmar\0pw")
+
 # --- Control connection -----------------------------------------------------
 # options byte, two operations, then pieces (see fuzz_control_reader.cpp).
 

@@ -334,6 +334,7 @@ void TVexFtpPrivate::HandleControlConnect()
     connected = true;
     readerActive = false;
     partialLine.clear();
+    skippingLine = false;
     replyHandler = [this](const QString &reply) { HandleWelcomeReply(reply); };
 }
 
@@ -376,7 +377,7 @@ void TVexFtpPrivate::HandleControlRead()
     for (;;) {
         const int count = q->Receive(buffer, ControlReadSize);
         buffer[count > 0 ? count : 0] = '\0';
-        const QByteArray chunk(buffer); // up to the first zero byte
+        QByteArray chunk(buffer); // up to the first zero byte
         if (CheckSocketError())
             return;
         RaiseInfo(ftpiReceived, QString::fromUtf8(chunk));
@@ -384,6 +385,13 @@ void TVexFtpPrivate::HandleControlRead()
             return;
         if (chunk.isEmpty())
             return;
+        if (skippingLine) {
+            const qsizetype lf = chunk.indexOf('\n');
+            if (lf < 0)
+                continue;
+            chunk.remove(0, lf); // the LF ends the kept start of the line
+            skippingLine = false;
+        }
         QByteArray text = partialLine + chunk;
         partialLine.clear();
         qsizetype start = 0;
@@ -407,6 +415,10 @@ void TVexFtpPrivate::HandleControlRead()
                 return;
         }
         partialLine = text.mid(start);
+        if (partialLine.size() > ControlLineLimit) {
+            partialLine.truncate(ControlLineLimit);
+            skippingLine = true;
+        }
     }
 }
 
@@ -418,9 +430,11 @@ void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
     if (multiLine) {
         const bool closes = raw.size() >= 4 && raw.left(3) == multiLineCode && raw.at(3) == ' ';
         if (!closes) {
-            multiLineText += line;
-            if (!multiLineText.endsWith(QLatin1String("\r\n")))
-                multiLineText += QLatin1String("\r\n");
+            if (multiLineText.size() < ReplyTextLimit) {
+                multiLineText += line;
+                if (!multiLineText.endsWith(QLatin1String("\r\n")))
+                    multiLineText += QLatin1String("\r\n");
+            }
             return;
         }
     } else if (raw.size() >= 4 && raw.at(3) == '-') {

@@ -41,6 +41,13 @@ enum class UrlConnectState {
 
 // Block sizes of the control and data connections.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
+// No reply line comes near this; what a server sends beyond it, up to the
+// line's end, is dropped, so that a line that never ends cannot exhaust
+// memory (nor make every read copy all that came before).
+constexpr qsizetype ControlLineLimit = 64 * 1024;
+// The most of a multi-line reply that is kept for ReplyLines; further
+// continuation lines are dropped until the reply's last line.
+constexpr qsizetype ReplyTextLimit = 4 * 1024 * 1024;
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
 constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
 constexpr int UploadChunkSize = 1514;  // uploads send at most this much per send
@@ -93,6 +100,7 @@ struct TVexFtpPrivate
     // Control connection
     TReplyHandler replyHandler;
     QByteArray partialLine;
+    bool skippingLine = false; // the rest of an overlong line is being dropped
     bool readerActive = false;
     bool multiLine = false;
     QByteArray multiLineCode;

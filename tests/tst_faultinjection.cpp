@@ -240,6 +240,8 @@ private slots:
     void everyStepEndsAsDesigned();
     void stalledDataConnectionEndsOnClose_data();
     void stalledDataConnectionEndsOnClose();
+    void oversizedRepliesStayBounded_data();
+    void oversizedRepliesStayBounded();
 
 private:
     void StartOperation(TVexFtp &client, Kind kind, const QString &folder);
@@ -434,6 +436,88 @@ void TestFaultInjection::stalledDataConnectionEndsOnClose()
 
     LogInAgain(client, log, server);
     QCOMPARE(server.Mismatches(), QStringList());
+}
+
+void TestFaultInjection::oversizedRepliesStayBounded_data()
+{
+    QTest::addColumn<QByteArray>("welcome");
+    QTest::addColumn<bool>("logsIn");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QString>("lastLine");
+
+    // Real welcomes are a few lines; these are what a broken or hostile
+    // server can send. The client keeps the start of an endless line and a
+    // bounded part of an endless reply, and goes on.
+    const QByteArray huge(8 * 1024 * 1024, 'x');
+    QTest::newRow("one line of 8 MiB") << QByteArray("220 " + huge + "\r\n") << true << QString() << QString();
+    QByteArray manyLines("220-Bienvenue\r\n");
+    for (int i = 0; i < 100000; ++i)
+        manyLines += "    ligne de suite " + QByteArray::number(i) + ' ' + QByteArray(80, '-') + "\r\n";
+    manyLines += "220 Pret\r\n";
+    QTest::newRow("a reply of 10 MiB in 100000 lines") << manyLines << true << QStringLiteral("220-Bienvenue")
+                                                     << QStringLiteral("220 Pret");
+    QTest::newRow("16 MiB without a line end") << QByteArray(16 * 1024 * 1024, 'y') << false << QString() << QString();
+}
+
+void TestFaultInjection::oversizedRepliesStayBounded()
+{
+    QFETCH(QByteArray, welcome);
+    QFETCH(bool, logsIn);
+    QFETCH(QString, firstLine);
+    QFETCH(QString, lastLine);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FtpScript script;
+    script.sendRaw(welcome);
+    if (logsIn) {
+        const QList<Step> login = LoginSteps();
+        AddSteps(script, login, 1, login.size(), true);
+        script.expectClose();
+    } else {
+        script.closeConnection();
+    }
+    ScriptedFtpServer server;
+    QVERIFY2(server.Start({script, GoodLogin()}), qPrintable(server.ErrorString()));
+    TVexFtp client;
+    ClientEventLog log(client);
+    PrepareClient(client, folder, server.Port());
+    // What the client holds of the welcome when it answers it.
+    qsizetype welcomeKept = -1;
+    QStringList replyLines;
+    int multiLineReplies = 0;
+    client.AddInfoListener([&](TVexFtp *sender, FtpInfo info, const QString &text) {
+        if (info == ftpiCommand && text.startsWith(QLatin1String("USER ")) && welcomeKept < 0) {
+            welcomeKept = sender->LastReply().size();
+            replyLines = sender->ReplyLines();
+        }
+        if (info == ftpiMultiLineReply)
+            ++multiLineReplies;
+    });
+    client.Login();
+    if (logsIn) {
+        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("loggedin")), qPrintable(log.Text()), WaitMs);
+        QVERIFY(welcomeKept > 0);
+        QVERIFY2(welcomeKept <= 128 * 1024, qPrintable(QString::number(welcomeKept)));
+        if (!firstLine.isEmpty()) {
+            QCOMPARE(multiLineReplies, 1);
+            QCOMPARE(replyLines.constFirst(), firstLine);
+            QCOMPARE(replyLines.constLast(), lastLine);
+            qsizetype kept = 0;
+            for (const QString &line : replyLines)
+                kept += line.size();
+            QVERIFY2(kept < welcome.size() / 2, qPrintable(QString::number(kept)));
+        }
+        QCOMPARE(log.Starting(QStringLiteral("error ")), QStringList());
+        client.Close();
+    } else {
+        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("quit")), qPrintable(log.Text()), WaitMs);
+        QVERIFY(!log.Has(QStringLiteral("loggedin")));
+        QCOMPARE(welcomeKept, qsizetype(-1));
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
+    QCOMPARE(server.Mismatches(), QStringList());
+    LogInAgain(client, log, server);
 }
 
 QTEST_GUILESS_MAIN(TestFaultInjection)

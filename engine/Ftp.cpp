@@ -10,6 +10,19 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <utility>
+
+namespace {
+// What the socket's numeric address setter accepts as an IPv4 address.
+bool IsDottedAddress(const QString &text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    in_addr parsed {};
+    return !latin1.contains('\0') && ::inet_aton(latin1.constData(), &parsed) != 0;
+}
+}
+
 QString QuotedPath(const QString &reply)
 {
     const qsizetype first = reply.indexOf(QLatin1Char('"'));
@@ -66,15 +79,22 @@ QString TVexFtp::Server() const { return d->server; }
 void TVexFtp::SetServer(const QString &server)
 {
     d->server = server.trimmed();
-    if (d->server.isEmpty())
+    d->DescribePeer(d->server);
+}
+
+void TVexFtpPrivate::DescribePeer(const QString &host)
+{
+    // A first character from 0 to 9 makes a numeric address, anything else
+    // a host name; nothing at all leaves the description as it was.
+    if (host.isEmpty())
         return;
-    const QChar first = d->server.at(0);
+    const QChar first = host.at(0);
     if (first >= QLatin1Char('0') && first <= QLatin1Char('9')) {
-        SetAddressField(d->server);
-        SetHostName(QString());
+        q->SetAddressField(host);
+        q->SetHostName(QString());
     } else {
-        SetHostName(d->server);
-        SetAddressField(QString());
+        q->SetHostName(host);
+        q->SetAddressField(QString());
     }
 }
 quint16 TVexFtp::Port() const { return d->port; }
@@ -162,8 +182,9 @@ void TVexFtpPrivate::RaiseInfo(FtpInfo info, const QString &text)
     QString addinfo = text.isEmpty() ? FtpInfoDefaultText(info) : text;
     if (info == ftpiCommand && addinfo.startsWith(QLatin1String("PASS ")))
         addinfo = FtpText::MaskedPass;
-    if (q->OnFtpInfo)
-        q->OnFtpInfo(q, info, addinfo);
+    // Hooks run on copies: a hook may reassign itself while it is called.
+    if (const TVexFtpInfoEvent hook = q->OnFtpInfo)
+        hook(q, info, addinfo);
     infoListeners.Call(q, info, addinfo);
 }
 
@@ -172,8 +193,8 @@ void TVexFtpPrivate::RaiseError(FtpError error)
     lastError = error;
     failed = true;
     const QString addinfo = pendingErrorText;
-    if (q->OnFtpError)
-        q->OnFtpError(q, error, addinfo);
+    if (const TVexFtpErrorEvent hook = q->OnFtpError)
+        hook(q, error, addinfo);
     errorListeners.Call(q, error, addinfo);
     pendingErrorText.clear();
 }
@@ -213,8 +234,8 @@ void TVexFtpPrivate::Notify(TVexFtpNotifyKind kind)
 QString TVexFtpPrivate::Ask(TVexFtpInfoNeeded need, const QString &initial)
 {
     QString value = initial;
-    if (q->OnFtpNeedInfo)
-        q->OnFtpNeedInfo(q, need, value);
+    if (const TVexFtpInfoNeededEvent hook = q->OnFtpNeedInfo)
+        hook(q, need, value);
     return value;
 }
 
@@ -263,11 +284,14 @@ void TVexFtpPrivate::ConnectionAttempt()
     rememberedType.clear();
     --attemptsLeft;
 
-    ++controlGeneration;
     replyHandler = nullptr;
+    DiscardControlSocket();
     q->ResetSocket();
     connected = false;
 
+    // Server and Port keep naming the target while the connection goes to a
+    // proxy: an attempt that never reaches the welcome leaves them as given.
+    QString peer = server;
     if (proxyServer.trimmed().isEmpty()) {
         proxyType = proxyNone;
     } else if (proxyType != proxyNone) {
@@ -276,11 +300,10 @@ void TVexFtpPrivate::ConnectionAttempt()
             targetPort = port;
             proxyTargetSet = true;
         }
-        q->SetServer(proxyServer);
-        port = quint16(proxyPort & 0xFFFF);
+        peer = proxyServer.trimmed();
     }
 
-    if (server.trimmed().isEmpty()) {
+    if (peer.isEmpty()) {
         const QString answer = Ask(needServer).trimmed();
         if (answer.isEmpty()) {
             RaiseError(ftpeNoServer);
@@ -288,13 +311,25 @@ void TVexFtpPrivate::ConnectionAttempt()
             return;
         }
         q->SetServer(answer);
+        peer = server;
     }
     if (port == 0)
         port = 21;
+    peerPort = proxyType != proxyNone ? quint16(proxyPort & 0xFFFF) : port;
+    if (peerPort == 0)
+        peerPort = 21;
+    DescribePeer(peer);
 
     if (!q->Address().isEmpty() && q->HostName().isEmpty()) {
+        if (!IsDottedAddress(q->Address())) {
+            // "3com.example" counts as numeric but is no address: it would
+            // become 255.255.255.255. Nothing is contacted.
+            q->SetLastError(WinSock::AccessDenied);
+            CheckSocketError();
+            return;
+        }
         q->SetAddress(q->Address());
-        q->TVexSocket::SetPort(port);
+        q->TVexSocket::SetPort(peerPort);
         q->Connect();
     } else {
         RaiseInfo(ftpiResolving, q->HostName());
@@ -303,12 +338,23 @@ void TVexFtpPrivate::ConnectionAttempt()
     CheckSocketError();
 }
 
+void TVexFtpPrivate::DiscardControlSocket()
+{
+    // A lookup or connect still under way belongs to an attempt that is being
+    // given up: its outcome must not reach the new one, and the old
+    // connection goes without close handling.
+    ++controlGeneration;
+    const TSocketEvent closeHandler = std::exchange(q->OnClose, nullptr);
+    q->TVexSocket::Close();
+    q->OnClose = closeHandler;
+}
+
 void TVexFtp::Resolved()
 {
     if (d->CheckSocketError())
         return;
     UseResolvedAddress();
-    TVexSocket::SetPort(d->port);
+    TVexSocket::SetPort(d->peerPort);
     SetAddressField(AddressText());
     d->RaiseInfo(ftpiResolved, Address());
     Connect();
@@ -334,7 +380,6 @@ void TVexFtpPrivate::HandleControlConnect()
     connected = true;
     readerActive = false;
     partialLine.clear();
-    skippingLine = false;
     replyHandler = [this](const QString &reply) { HandleWelcomeReply(reply); };
 }
 
@@ -373,11 +418,21 @@ void TVexFtpPrivate::HandleControlRead()
         return;
     const quint64 generation = controlGeneration;
     QPointer<TVexFtp> alive(q);
+    // False when the handler of the line closed, replaced or destroyed the
+    // connection: the rest of that connection's text stays unread.
+    const auto process = [&](const QByteArray &line) {
+        readerActive = true;
+        ProcessReplyLine(line);
+        if (!alive)
+            return false;
+        readerActive = false;
+        return generation == controlGeneration;
+    };
     char buffer[ControlReadSize + 1];
     for (;;) {
         const int count = q->Receive(buffer, ControlReadSize);
         buffer[count > 0 ? count : 0] = '\0';
-        QByteArray chunk(buffer); // up to the first zero byte
+        const QByteArray chunk(buffer); // up to the first zero byte
         if (CheckSocketError())
             return;
         RaiseInfo(ftpiReceived, QString::fromUtf8(chunk));
@@ -385,18 +440,20 @@ void TVexFtpPrivate::HandleControlRead()
             return;
         if (chunk.isEmpty())
             return;
-        if (skippingLine) {
-            const qsizetype lf = chunk.indexOf('\n');
-            if (lf < 0)
-                continue;
-            chunk.remove(0, lf); // the LF ends the kept start of the line
-            skippingLine = false;
-        }
         QByteArray text = partialLine + chunk;
         partialLine.clear();
         qsizetype start = 0;
         for (;;) {
             const qsizetype lf = text.indexOf('\n', start);
+            // A server that never ends its line must not make it grow
+            // without bound: past the limit, the text so far is one line.
+            if ((lf < 0 ? text.size() : lf) - start > MaxReplyLineLength) {
+                const QByteArray line = text.mid(start, MaxReplyLineLength);
+                start += MaxReplyLineLength;
+                if (!process(line))
+                    return;
+                continue;
+            }
             if (lf < 0)
                 break;
             qsizetype end = lf;
@@ -404,21 +461,10 @@ void TVexFtpPrivate::HandleControlRead()
                 --end;
             const QByteArray line = text.mid(start, end - start);
             start = lf + 1;
-            readerActive = true;
-            ProcessReplyLine(line);
-            if (!alive)
-                return;
-            readerActive = false;
-            // A handler that closed or replaced the connection leaves the
-            // rest of this connection's text unread.
-            if (generation != controlGeneration)
+            if (!process(line))
                 return;
         }
         partialLine = text.mid(start);
-        if (partialLine.size() > ControlLineLimit) {
-            partialLine.truncate(ControlLineLimit);
-            skippingLine = true;
-        }
     }
 }
 
@@ -555,16 +601,22 @@ void TVexFtpPrivate::KeepAliveTick()
         return;
     busy = true;
     operation = FtpOperation::KeepAlive;
-    IssueCommand(QStringLiteral("NOOP"), [this](const QString &reply) {
-        if (reply.startsWith(QLatin1String("50")))
-            noopSupported = false;
+    const bool sent = IssueCommand(QStringLiteral("NOOP"), [this](const QString &reply) { HandleNoopReply(reply); });
+    if (!sent) {
         busy = false;
-        replyHandler = nullptr;
         if (operation == FtpOperation::KeepAlive)
             operation = FtpOperation::None;
-    });
-    if (!connected)
-        busy = false;
+    }
+}
+
+void TVexFtpPrivate::HandleNoopReply(const QString &reply)
+{
+    if (reply.startsWith(QLatin1String("50")))
+        noopSupported = false;
+    busy = false;
+    replyHandler = nullptr;
+    if (operation == FtpOperation::KeepAlive)
+        operation = FtpOperation::None;
 }
 
 // ---------------------------------------------------------------------------
@@ -573,6 +625,7 @@ void TVexFtpPrivate::KeepAliveTick()
 void TVexFtpPrivate::HandleControlClosed()
 {
     ++controlGeneration;
+    const bool wasConnected = connected;
     connected = false;
     if (retrying)
         return;
@@ -581,8 +634,9 @@ void TVexFtpPrivate::HandleControlClosed()
         DisconnectProcessing();
         return;
     }
-    if (!loggedIn && lastError != ftpeNone) {
-        RaiseInfo(ftpiRetrying, FtpText::Retrying);
+    // A socket that never connected is closed only by the owner, after a
+    // refused or timed-out connect: that gives up, it is no failed login.
+    if (!loggedIn && lastError != ftpeNone && wasConnected) {
         StartRetryWait();
         return;
     }
@@ -592,10 +646,24 @@ void TVexFtpPrivate::HandleControlClosed()
 void TVexFtpPrivate::StartRetryWait()
 {
     // The wait runs on the event loop instead of inside the close handler:
-    // the loop sleeps until the interval ends, and a Login the owner starts
-    // meanwhile cancels it (the connection attempt stops this timer).
+    // the loop sleeps until the interval ends, and a Login or Close of the
+    // owner meanwhile cancels it, also from inside the ftpiRetrying event.
     retrying = true;
-    retryTimer.start(int(retryInterval) * 1000);
+    RaiseInfo(ftpiRetrying, FtpText::Retrying);
+    if (retrying)
+        retryTimer.start(int(retryInterval) * 1000);
+}
+
+void TVexFtp::Close()
+{
+    if (!d->retrying) {
+        TVexSocket::Close();
+        return;
+    }
+    // Nothing is open while a retry is pending: closing means giving up.
+    d->retryTimer.stop();
+    d->retrying = false;
+    d->DisconnectProcessing();
 }
 
 void TVexFtpPrivate::RetryWaitElapsed()

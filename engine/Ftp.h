@@ -94,7 +94,9 @@ public:
 
     // --- Operations ----------------------------------------------------------
     void Login();
-    // Close() (inherited) closes the control connection; close handling follows.
+    // Closes the control connection; close handling follows. During the
+    // pause before a retry it gives the login up instead.
+    void Close();
 
     void ListDirectory();
     void GetFile(const QString &remoteName, const QString &localName);

@@ -57,6 +57,18 @@ TVexFtpServerType ServerTypeFromSyst(const QString &upper)
 }
 }
 
+void TVexFtpPrivate::IssueLoginCommand(const QString &command, const TReplyHandler &handler)
+{
+    // A line break inside a credential, a target or the starting directory
+    // would put a second command on the wire. Nothing is sent: the step
+    // fails as if the server had refused the command.
+    if (command.contains(QLatin1Char('\r')) || command.contains(QLatin1Char('\n'))) {
+        handler(LocalRefusalReply);
+        return;
+    }
+    IssueCommand(command, handler);
+}
+
 void TVexFtpPrivate::HandleWelcomeReply(const QString &reply)
 {
     if (urlState == UrlConnectState::None)
@@ -83,26 +95,28 @@ void TVexFtpPrivate::SendFirstLoginCommand()
     const auto userHandler = [this](const QString &r) { HandleUserReply(r); };
     switch (proxyType) {
     case proxyNone:
-        IssueCommand(QLatin1String("USER ") + username, userHandler);
+        IssueLoginCommand(QLatin1String("USER ") + username, userHandler);
         break;
     case proxyHost:
-        IssueCommand(QLatin1String("HOST ") + server, [this](const QString &r) { HandleHostReply(r); });
+        IssueLoginCommand(QLatin1String("HOST ") + server, [this](const QString &r) { HandleHostReply(r); });
         break;
     case proxyHostUser:
-        IssueCommand(QLatin1String("USER ") + TargetWithPort(server, port, QLatin1Char(':')) + QLatin1Char('!') + username,
-                     userHandler);
+        IssueLoginCommand(QLatin1String("USER ") + TargetWithPort(server, port, QLatin1Char(':')) + QLatin1Char('!')
+                              + username,
+                          userHandler);
         break;
     case proxyOpen:
-        IssueCommand(QLatin1String("OPEN ") + server, [this](const QString &r) { HandleOpenReply(r); });
+        IssueLoginCommand(QLatin1String("OPEN ") + server, [this](const QString &r) { HandleOpenReply(r); });
         break;
     case proxySite:
         if (proxyUsername.isEmpty())
             proxyUsername = Ask(needUsername);
-        IssueCommand(QLatin1String("USER ") + proxyUsername, [this](const QString &r) { HandleProxyUserReply(r); });
+        IssueLoginCommand(QLatin1String("USER ") + proxyUsername, [this](const QString &r) { HandleProxyUserReply(r); });
         break;
     case proxyUserSite:
-        IssueCommand(QLatin1String("USER ") + username + QLatin1Char('@') + TargetWithPort(server, port, QLatin1Char(':')),
-                     userHandler);
+        IssueLoginCommand(QLatin1String("USER ") + username + QLatin1Char('@')
+                              + TargetWithPort(server, port, QLatin1Char(':')),
+                          userHandler);
         break;
     }
 }
@@ -126,11 +140,11 @@ void TVexFtpPrivate::HandleOpenReply(const QString &reply)
 void TVexFtpPrivate::HandleProxyUserReply(const QString &reply)
 {
     if (Begins(reply, '2')) {
-        IssueCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
+        IssueLoginCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
     } else if (Begins(reply, '3')) {
         if (proxyPassword.isEmpty())
             proxyPassword = Ask(needPassword);
-        IssueCommand(QLatin1String("PASS ") + proxyPassword, [this](const QString &r) { HandleProxyPassReply(r); });
+        IssueLoginCommand(QLatin1String("PASS ") + proxyPassword, [this](const QString &r) { HandleProxyPassReply(r); });
     } else {
         RaiseFatal(ftpeLoginRefused);
     }
@@ -139,7 +153,7 @@ void TVexFtpPrivate::HandleProxyUserReply(const QString &reply)
 void TVexFtpPrivate::HandleProxyPassReply(const QString &reply)
 {
     if (Begins(reply, '2'))
-        IssueCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
+        IssueLoginCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
     else
         RaiseFatal(ftpeLoginRefused);
 }
@@ -154,7 +168,7 @@ void TVexFtpPrivate::HandleSiteReply(const QString &reply)
 
 void TVexFtpPrivate::SendUser()
 {
-    IssueCommand(QLatin1String("USER ") + username, [this](const QString &r) { HandleUserReply(r); });
+    IssueLoginCommand(QLatin1String("USER ") + username, [this](const QString &r) { HandleUserReply(r); });
 }
 
 void TVexFtpPrivate::HandleUserReply(const QString &reply)
@@ -164,7 +178,7 @@ void TVexFtpPrivate::HandleUserReply(const QString &reply)
     } else if (Begins(reply, '3')) {
         if (password.isEmpty())
             password = Ask(needPassword);
-        IssueCommand(QLatin1String("PASS ") + password, [this](const QString &r) { HandlePassReply(r); });
+        IssueLoginCommand(QLatin1String("PASS ") + password, [this](const QString &r) { HandlePassReply(r); });
     } else {
         RaiseFatal(ftpeLoginRefused);
     }
@@ -177,7 +191,7 @@ void TVexFtpPrivate::HandlePassReply(const QString &reply)
     } else if (Begins(reply, '3')) {
         if (account.isEmpty())
             account = Ask(needAccount);
-        IssueCommand(QLatin1String("ACCT ") + account, [this](const QString &r) { HandleAcctReply(r); });
+        IssueLoginCommand(QLatin1String("ACCT ") + account, [this](const QString &r) { HandleAcctReply(r); });
     } else {
         RaiseFatal(ftpeLoginRefused);
     }
@@ -214,7 +228,7 @@ void TVexFtpPrivate::HandleRestProbeReply(const QString &reply)
     if (Begins(reply, '3')) {
         resumeSupported = true;
         RaiseInfo(ftpiResumeSupported, FtpText::ResumeSupported);
-        IssueCommand(QStringLiteral("REST 0"), [this](const QString &) { DirectoryStep(); });
+        IssueCommand(QStringLiteral("REST 0"), [this](const QString &r) { HandleRestZeroReply(r); });
     } else {
         resumeSupported = false;
         RaiseInfo(ftpiResumeUnavailable);
@@ -222,12 +236,18 @@ void TVexFtpPrivate::HandleRestProbeReply(const QString &reply)
     }
 }
 
+void TVexFtpPrivate::HandleRestZeroReply(const QString &)
+{
+    // REST 0 only takes the probe's offset back; whatever the answer, go on.
+    DirectoryStep();
+}
+
 void TVexFtpPrivate::DirectoryStep()
 {
     if (urlState == UrlConnectState::NavigateAfterLogin) {
         Navigate();
     } else if (!initialDirectory.isEmpty()) {
-        IssueCommand(QLatin1String("CWD ") + initialDirectory, [this](const QString &r) { HandleInitialCwdReply(r); });
+        IssueLoginCommand(QLatin1String("CWD ") + initialDirectory, [this](const QString &r) { HandleInitialCwdReply(r); });
     } else {
         IssueCommand(QStringLiteral("PWD"), [this](const QString &r) { HandleLoginPwdReply(r); });
     }

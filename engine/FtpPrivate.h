@@ -41,12 +41,10 @@ enum class UrlConnectState {
 
 // Block sizes of the control and data connections.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
-// No reply line comes near this; what a server sends beyond it, up to the
-// line's end, is dropped, so that a line that never ends cannot exhaust
-// memory (nor make every read copy all that came before).
-constexpr qsizetype ControlLineLimit = 64 * 1024;
+constexpr int MaxReplyLineLength = 65536; // a longer reply line is cut into lines of this size
 // The most of a multi-line reply that is kept for ReplyLines; further
-// continuation lines are dropped until the reply's last line.
+// continuation lines are dropped until the reply's last line, so that a
+// reply that never ends cannot exhaust memory.
 constexpr qsizetype ReplyTextLimit = 4 * 1024 * 1024;
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
 constexpr int DownloadReadSize = 4096; // downloads drain the socket in blocks of this size
@@ -58,6 +56,8 @@ constexpr int ReadyMessage = 1028;
 
 // Reply a step is called with when it continues without a server reply.
 inline const QString ContinueReply = QStringLiteral("299");
+// Reply a login step is called with when its command cannot be sent.
+inline const QString LocalRefusalReply = QStringLiteral("501 line break in argument");
 
 struct TVexFtpPrivate
 {
@@ -100,7 +100,6 @@ struct TVexFtpPrivate
     // Control connection
     TReplyHandler replyHandler;
     QByteArray partialLine;
-    bool skippingLine = false; // the rest of an overlong line is being dropped
     bool readerActive = false;
     bool multiLine = false;
     QByteArray multiLineCode;
@@ -122,6 +121,7 @@ struct TVexFtpPrivate
     bool proxyTargetSet = false;
     QString targetServer;
     quint16 targetPort = 21;
+    quint16 peerPort = 21; // where this attempt connects: the proxy's port through a proxy
 
     // Per-connection knowledge
     bool sizeSupported = true;
@@ -177,6 +177,8 @@ struct TVexFtpPrivate
     // --- Connection and replies (Ftp.cpp) ---
     void StartLogin(); // Login without ending a pending address connection
     void ConnectionAttempt();
+    void DescribePeer(const QString &host);
+    void DiscardControlSocket();
     bool CheckSocketError();
     bool IssueCommand(const QString &command, const TReplyHandler &handler);
     void HandleControlConnect();
@@ -197,10 +199,12 @@ struct TVexFtpPrivate
     void CompleteOperation(FtpOperation finished);
     void UpdateKeepAliveTimer();
     void KeepAliveTick();
+    void HandleNoopReply(const QString &reply);
     void PumpOnce(bool block);
     void WaitWhileBusy();
 
     // --- Login (FtpLogin.cpp) ---
+    void IssueLoginCommand(const QString &command, const TReplyHandler &handler);
     void HandleWelcomeReply(const QString &reply);
     void SendFirstLoginCommand();
     void HandleHostReply(const QString &reply);
@@ -215,6 +219,7 @@ struct TVexFtpPrivate
     void StartProbes();
     void HandleSystReply(const QString &reply);
     void HandleRestProbeReply(const QString &reply);
+    void HandleRestZeroReply(const QString &reply);
     void DirectoryStep();
     void HandleInitialCwdReply(const QString &reply);
     void HandleLoginPwdReply(const QString &reply);

@@ -476,9 +476,11 @@ void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
     if (multiLine) {
         const bool closes = raw.size() >= 4 && raw.left(3) == multiLineCode && raw.at(3) == ' ';
         if (!closes) {
-            multiLineText += line;
-            if (!multiLineText.endsWith(QLatin1String("\r\n")))
-                multiLineText += QLatin1String("\r\n");
+            if (multiLineText.size() < ReplyTextLimit) {
+                multiLineText += line;
+                if (!multiLineText.endsWith(QLatin1String("\r\n")))
+                    multiLineText += QLatin1String("\r\n");
+            }
             return;
         }
     } else if (raw.size() >= 4 && raw.at(3) == '-') {
@@ -678,9 +680,9 @@ void TVexFtpPrivate::RetryWaitElapsed()
 
 void TVexFtpPrivate::DisconnectProcessing()
 {
+    AbandonTransfers();
     RaiseInfo(ftpiDisconnected, FtpText::Disconnected);
     q->PostMessage(DisconnectedMessage);
-    AbandonTransfers();
     operation = FtpOperation::None;
     Ready();
 }

@@ -47,6 +47,10 @@ enum class UrlConnectState {
 // transfer ran at a third to two thirds of curl's rate.
 constexpr int ControlReadSize = 4096;  // one Receive on the control connection
 constexpr int MaxReplyLineLength = 65536; // a longer reply line is cut into lines of this size
+// The most of a multi-line reply that is kept for ReplyLines; further
+// continuation lines are dropped until the reply's last line, so that a
+// reply that never ends cannot exhaust memory.
+constexpr qsizetype ReplyTextLimit = 4 * 1024 * 1024;
 constexpr int ListingReadSize = 4096;  // one Receive per readable listing notification
 constexpr int DownloadReadSize = 65536; // downloads drain the socket in blocks of this size
 constexpr int UploadChunkSize = 65536;  // uploads send at most this much per send

@@ -285,8 +285,15 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
 
 void TVexFtpPrivate::AbandonTransfers()
 {
-    // Without its control connection no transfer can end properly: its data
-    // connection must not end an operation that the disconnection ended.
+    // Without its control connection no transfer can end properly: what has
+    // already arrived on the data connection is kept, then the data
+    // connection, the listener and the local file go, so that a stalled or
+    // late data connection neither writes nor ends an operation that the
+    // disconnection ended.
+    if (dataSocket->Established() && dataSocket->OnRead) {
+        const TSocketEvent reader = dataSocket->OnRead;
+        reader(dataSocket);
+    }
     CloseDataConnection();
     if (!listRunning)
         return;

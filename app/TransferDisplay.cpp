@@ -66,13 +66,18 @@ TTransferDisplay::TTransferDisplay(QWidget *parent) : QWidget(parent), d(std::ma
     d->cent = Named(new QLabel(QStringLiteral(" 100"), this), "cent");
     d->debit = Named(new QLabel(QStringLiteral("Débit actuel :"), this), "debit");
     d->encours = Named(new QLabel(QStringLiteral("Fichier en cours de transfert :"), this), "encours");
-    grid->addWidget(d->camembert, 0, 0, 2, 1);
+    // The speed and the file line each have a row of their own: their texts
+    // grow during a transfer and must not push the explorer's panes aside
+    // (where room is short they are cut, never the layout widened).
+    grid->addWidget(d->camembert, 0, 0, 3, 1, Qt::AlignTop);
     grid->addWidget(d->progression, 0, 1);
     grid->addWidget(d->bar, 0, 2);
     grid->addWidget(d->cent, 0, 3);
-    grid->addWidget(d->debit, 1, 1);
-    grid->addWidget(d->encours, 1, 2, 1, 2);
+    grid->addWidget(d->debit, 1, 1, 1, 3);
+    grid->addWidget(d->encours, 2, 1, 1, 3);
     grid->setColumnStretch(2, 1);
+    for (QLabel *growing : {d->debit, d->encours})
+        growing->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QWidget *hidden : std::initializer_list<QWidget *>{d->progression, d->bar, d->cent, d->debit, d->encours})
         hidden->setVisible(false);
 }

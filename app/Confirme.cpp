@@ -15,7 +15,7 @@ TConfirmFormRunner &Runner()
     return runner;
 }
 
-constexpr QSize DesignedClientArea(409, 97);
+constexpr QSize ClientArea(409, 97);
 }
 
 struct TConfirmForm::Private {
@@ -72,8 +72,8 @@ TConfirmForm::TConfirmForm(QWidget *parent) : QDialog(parent), d(std::make_uniqu
     layout->addLayout(row);
     d->buttons.first()->setEnabled(false);
 
-    // The designed client area, grown only where the fonts need more room.
-    setFixedSize(sizeHint().expandedTo(DesignedClientArea));
+    // The dialog's client area of 409 by 97, grown only where the fonts need more room.
+    setFixedSize(sizeHint().expandedTo(ClientArea));
 }
 
 TConfirmForm::~TConfirmForm() = default;

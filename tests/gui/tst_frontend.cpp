@@ -146,7 +146,7 @@ private slots:
     void downloadShowsAndHidesTransferDisplay();
     void remoteNamesStayInLocalFolder_data();
     void remoteNamesStayInLocalFolder();
-    void confirmFormDesign();
+    void confirmFormLayout();
     void confirmFormAnswers_data();
     void confirmFormAnswers();
     void transferDisplay_data();
@@ -631,7 +631,7 @@ void TestFrontEnd::remoteNamesStayInLocalFolder()
     w.VexFtp1()->Close();
 }
 
-void TestFrontEnd::confirmFormDesign()
+void TestFrontEnd::confirmFormLayout()
 {
     TConfirmForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Avertissement!"));
@@ -640,7 +640,7 @@ void TestFrontEnd::confirmFormDesign()
     QVERIFY(form.isModal());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    // Left to right, with their tags; "&Reprendre" greyed at design.
+    // Left to right, with their tags; "&Reprendre" greyed until enabled.
     QList<QPushButton *> buttons = form.Buttons();
     std::sort(buttons.begin(), buttons.end(), [](QPushButton *a, QPushButton *b) { return a->x() < b->x(); });
     QStringList texts;

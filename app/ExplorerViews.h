@@ -4,14 +4,17 @@
 // and the local folder tree and file list. Each is returned with its object
 // name (VexFtpListView1, VexFtpTreeView1, VexFtpMessenger1, DirTree1, Files).
 //
-// Until the dedicated view classes are in the build these are plain widgets;
-// the log already shows the client's dialogue as plain lines.
+// The local tree and list are plain widgets until the local browsing views
+// are in the build.
 
 class QWidget;
 class TVexFtp;
+class TVexFtpListView;
+class TVexFtpMessenger;
+class TVexFtpTreeView;
 
-QWidget *CreateVexFtpMessenger(QWidget *parent, TVexFtp *client);
-QWidget *CreateVexFtpListView(QWidget *parent, TVexFtp *client);
-QWidget *CreateVexFtpTreeView(QWidget *parent, TVexFtp *client);
+TVexFtpMessenger *CreateVexFtpMessenger(QWidget *parent, TVexFtp *client);
+TVexFtpListView *CreateVexFtpListView(QWidget *parent, TVexFtp *client);
+TVexFtpTreeView *CreateVexFtpTreeView(QWidget *parent, TVexFtp *client);
 QWidget *CreateLocalFolderTree(QWidget *parent);
 QWidget *CreateLocalFileList(QWidget *parent);

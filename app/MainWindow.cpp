@@ -1,7 +1,11 @@
 #include "MainWindowPrivate.h"
 
 #include "AppFiles.h"
+#include "DialUp.h"
 #include "Ftp.h"
+#include "FtpListView.h"
+#include "FtpMsg.h"
+#include "FtpTreeView.h"
 #include "Prompts.h"
 #include "RadioGroup.h"
 #include "SystemLabel.h"
@@ -22,6 +26,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
@@ -69,6 +74,9 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     });
     QObject::connect(d.dialog3, &QPushButton::clicked, w, &TfrmMain::dialog3Click);
     QObject::connect(d.connexionactive, &QTimer::timeout, w, &TfrmMain::connexionactiveTimer);
+    QObject::connect(d.ok, &QTimer::timeout, w, &TfrmMain::okTimer);
+    QObject::connect(d.PageControl1, &QTabWidget::currentChanged, w, &TfrmMain::PageControl1Change);
+    QObject::connect(d.VexFtpTreeView1, &QTreeWidget::currentItemChanged, w, &TfrmMain::VexFtpTreeView1Change);
 
     // Site manager.
     QObject::connect(d.ListBox1, &QListWidget::itemClicked, w, &TfrmMain::ListBox1Click);
@@ -107,6 +115,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Pr
 {
     BuildMainWindow(this, *d);
     ConnectControls(this, *d);
+    ConnectClientHandlers(this, *d);
+    ConnectDialUpHandlers(this, *d);
     qApp->installEventFilter(this);
     d->connexionactive->start();
     FormCreate();
@@ -115,6 +125,10 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Pr
 TfrmMain::~TfrmMain()
 {
     qApp->removeEventFilter(this);
+    // Nothing the client or the dial-up component still reports may reach
+    // controls that are going.
+    DisconnectClientHandlers(*d);
+    DisconnectDialUpHandlers(*d);
     // The views let go of the client before it goes.
     delete d->VexFtpMessenger1;
     delete d->VexFtpListView1;
@@ -123,13 +137,22 @@ TfrmMain::~TfrmMain()
 }
 
 TVexFtp *TfrmMain::VexFtp1() const { return d->VexFtp1; }
+TDialUp *TfrmMain::DialUp1() const { return d->DialUp1; }
 TTrayIcon *TfrmMain::TrayIcon1() const { return d->TrayIcon1; }
 bool TfrmMain::Quitting() const { return d->quitting; }
+void TfrmMain::SetQuitting(bool on) { d->quitting = on; }
 bool TfrmMain::ScheduledRunActive() const { return d->scheduledRunActive; }
 void TfrmMain::SetScheduledRunActive(bool on) { d->scheduledRunActive = on; }
 bool TfrmMain::AnswerForAll() const { return d->answerForAll; }
-void TfrmMain::SetAnswerForAll(bool on) { d->answerForAll = on; }
 bool TfrmMain::QuickExplorerActive() const { return d->quickExplorerActive; }
+QString TfrmMain::TreeFolder() const { return d->treeFolder; }
+
+void TfrmMain::SetAnswerForAll(bool on)
+{
+    d->answerForAll = on;
+    if (!on)
+        d->answerForAllReply.clear();
+}
 int TfrmMain::SchedulerEnabled() const { return d->schedulerEnabled; }
 QStringList &TfrmMain::OpenedFiles() { return d->openedFiles; }
 QString TfrmMain::ProfilePath() const { return d->profilePath; }
@@ -163,8 +186,10 @@ bool TfrmMain::TaskbarButtonHidden() const { return d->taskbarHidden; }
 void TfrmMain::Quitter1Click()
 {
     d->quitting = true;
-    // With "Déconnecter en quittant" the dial-up layer hangs up every active
-    // connection here, before the window closes.
+    // While quitting, every active connection the enumeration reports is
+    // hung up, whoever dialled it.
+    if (d->deconnecter->isChecked())
+        d->ListActiveConnections();
     close();
 }
 
@@ -236,15 +261,11 @@ void TfrmMain::Mcrire1Click()
 
 void TfrmMain::connexionactiveTimer()
 {
-    const QLocale locale;
     const QDateTime now = QDateTime::currentDateTime();
-    // The long time format without its time zone.
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).trimmed();
-    const QString clock = locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(" - ")
-        + locale.toString(now.time(), timeFormat);
+    const QString clock = ShortDateText(now.date()) + QStringLiteral(" - ") + LongTimeText(now.time());
     d->statusPanels[2]->setText(clock);
     d->quickStatusPanels[2]->setText(clock);
-    // The dial-up layer then lists the active connections.
+    d->ListActiveConnections();
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
@@ -256,6 +277,19 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString ShortDateText(const QDate &date)
+{
+    return QLocale().toString(date, QLocale::ShortFormat);
+}
+
+QString LongTimeText(const QTime &time)
+{
+    const QLocale locale;
+    // The long time format without its time zone.
+    const QString format = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).trimmed();
+    return locale.toString(time, format);
 }
 
 void SetIndicatorColour(QLabel *indicator, const QColor &colour)

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <memory>
 
+class TDialUp;
 class TVexFtp;
 class TTrayIcon;
 
@@ -24,15 +25,23 @@ public:
     ~TfrmMain() override;
 
     TVexFtp *VexFtp1() const;
+    TDialUp *DialUp1() const;
     TTrayIcon *TrayIcon1() const;
 
     // --- State shared with the other parts of the window --------------------
     bool Quitting() const;
+    // Set by "&Quitter"; the scheduler sets it around its own hang-up.
+    void SetQuitting(bool on);
     bool ScheduledRunActive() const;
     void SetScheduledRunActive(bool on);
+    // An "all" answer of the overwrite/resume dialog stands: later files
+    // get that answer without a dialog. Clearing it forgets the answer.
     bool AnswerForAll() const;
     void SetAnswerForAll(bool on);
     bool QuickExplorerActive() const;
+    // The remote folder of the node selected in the remote tree, without a
+    // final "/" ("" for a site root).
+    QString TreeFolder() const;
     int SchedulerEnabled() const;
     // Temporary copies of remote files opened by the user: deleted at close.
     QStringList &OpenedFiles();
@@ -80,6 +89,17 @@ public:
     void ToolButton1Click();
     void ToolButton2Click();
     void ToolButton10Click();
+    void PageControl1Change();
+    void VexFtpTreeView1Change();
+    // The blink of the "Ftp:" indicator while logged in.
+    void okTimer();
+
+    // Downloads one file of the remote list into the local folder, showing
+    // the transfer display (the explorer tab's full download command, with
+    // its selection and drag and drop, is not part of the window yet). A
+    // name that would not stay inside the local folder, or that is not a
+    // file of the list, is refused with a message: false, nothing written.
+    bool DownloadRemoteListFile(const QString &remoteName);
 
     // The address of the mail link.
     static QString ContactAddress();

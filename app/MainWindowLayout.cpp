@@ -6,10 +6,15 @@
 #include "MainWindowPrivate.h"
 
 #include "AppIcon.h"
+#include "DialUp.h"
 #include "ExplorerViews.h"
 #include "Ftp.h"
+#include "FtpListView.h"
+#include "FtpMsg.h"
+#include "FtpTreeView.h"
 #include "RadioGroup.h"
 #include "TrayIcon.h"
+#include "TransferDisplay.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -100,6 +105,12 @@ struct TfrmMainBuilder {
         // tool-bar lists show.
         d.VexFtp1->SetPassive(true);
         d.VexFtp1->SetTransferMode(BinaryTransfer);
+
+        // Dials synchronously, so that the FTP connection follows a line
+        // that is up (or has failed).
+        d.DialUp1 = Named(new TDialUp(w), "DialUp1");
+        d.DialUp1->SetDialMode(dmSync);
+        d.DialUp1->SetLanguage(TLanguage::France);
 
         BuildActions(w, d);
         BuildMenus(w, d);
@@ -293,31 +304,14 @@ struct TfrmMainBuilder {
 
     static QWidget *TransferDisplay(TfrmMain::Private &d, QWidget *parent)
     {
-        auto *box = new QWidget(parent);
-        auto *grid = new QGridLayout(box);
-        grid->setContentsMargins(2, 0, 2, 0);
-        grid->setSpacing(2);
-        d.camembert = Named(new QLabel(box), "camembert");
-        d.camembert->setFixedSize(32, 32);
-        d.progression = Named(new QLabel(QStringLiteral("Progression : 0 "), box), "progression");
-        d.ProgressBar1 = Named(new QProgressBar(box), "ProgressBar1");
-        d.ProgressBar1->setRange(0, 100);
-        d.ProgressBar1->setValue(0);
-        d.ProgressBar1->setTextVisible(false);
-        d.cent = Named(new QLabel(QStringLiteral(" 100"), box), "cent");
-        d.debit = Named(new QLabel(QStringLiteral("Débit actuel :"), box), "debit");
-        d.encours = Named(new QLabel(QStringLiteral("Fichier en cours de transfert :"), box), "encours");
-        grid->addWidget(d.camembert, 0, 0, 2, 1);
-        grid->addWidget(d.progression, 0, 1);
-        grid->addWidget(d.ProgressBar1, 0, 2);
-        grid->addWidget(d.cent, 0, 3);
-        grid->addWidget(d.debit, 1, 1);
-        grid->addWidget(d.encours, 1, 2, 1, 2);
-        grid->setColumnStretch(2, 1);
-        for (QWidget *hidden : std::initializer_list<QWidget *>{d.progression, d.ProgressBar1, d.cent, d.debit,
-                                                                  d.encours})
-            hidden->setVisible(false);
-        return box;
+        d.transferDisplay = new TTransferDisplay(parent);
+        d.camembert = d.transferDisplay->Camembert();
+        d.progression = d.transferDisplay->Progression();
+        d.ProgressBar1 = d.transferDisplay->ProgressBar();
+        d.cent = d.transferDisplay->Cent();
+        d.debit = d.transferDisplay->Debit();
+        d.encours = d.transferDisplay->Encours();
+        return d.transferDisplay;
     }
 
     static void BuildQuickExplorerTab(TfrmMain::Private &d)

@@ -15,6 +15,7 @@ class QColor;
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
+class QDate;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -25,12 +26,19 @@ class QPushButton;
 class QSlider;
 class QStatusBar;
 class QTabWidget;
+class QTime;
 class QTimer;
 class QTreeWidget;
 class QWidget;
+class TConfirmForm;
+class TDialUp;
 class TRadioGroup;
+class TTransferDisplay;
 class TTrayIcon;
 class TVexFtp;
+class TVexFtpListView;
+class TVexFtpMessenger;
+class TVexFtpTreeView;
 
 // Texts the window shows in more than one place.
 namespace MainText {
@@ -41,16 +49,23 @@ inline const QString SchedulerOn = QStringLiteral("Programmation activée");
 inline const QString SchedulerOff = QStringLiteral("Programmation désactivée");
 inline const QString ClearedProgram = QStringLiteral("Aucune");
 inline const QString SamplePassword = QStringLiteral("anonyme@example.com");
+inline const QString NoActiveConnection = QStringLiteral("&Connexion active: aucune");
+inline const QString ActiveConnectionPrefix = QStringLiteral("&Connexion active: ");
+inline const QString DeviceTypeLabel = QStringLiteral("&Type:");
 }
 
 struct TfrmMain::Private {
     TVexFtp *VexFtp1 = nullptr;
+    TDialUp *DialUp1 = nullptr;
+    TConfirmForm *ConfirmForm = nullptr; // made when first needed
     TTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu2 = nullptr; // the notification-area menu
 
     bool quitting = false;
     bool scheduledRunActive = false;
     bool answerForAll = false;
+    // The client's answer that goes with an "all" answer of the dialog.
+    QString answerForAllReply;
     bool quickExplorerActive = false;
     int schedulerEnabled = 0;
     bool taskbarHidden = false;
@@ -98,11 +113,12 @@ struct TfrmMain::Private {
     QWidget *TabSheet6 = nullptr; // A Propos
 
     // Explorer tab.
-    QWidget *VexFtpTreeView1 = nullptr;
-    QWidget *VexFtpListView1 = nullptr;
-    QWidget *VexFtpMessenger1 = nullptr;
+    TVexFtpTreeView *VexFtpTreeView1 = nullptr;
+    TVexFtpListView *VexFtpListView1 = nullptr;
+    TVexFtpMessenger *VexFtpMessenger1 = nullptr;
     QWidget *DirTree1 = nullptr;
     QWidget *Files = nullptr;
+    TTransferDisplay *transferDisplay = nullptr;
     QLabel *progression = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *cent = nullptr;
@@ -181,6 +197,14 @@ struct TfrmMain::Private {
     // notifications are not taken for the user's clicks.
     bool fillingSiteList = false;
 
+    // The remote folder of the tree's selected node ("" for a site root),
+    // and the folder carried from one explorer to the other.
+    QString treeFolder;
+    QString handOverFolder;
+    // Counts the active connections reported, so that an enumeration can
+    // tell whether it found any.
+    quint64 reportedConnections = 0;
+
     // Steps of the window shared between its files.
     void SetCaptionFromProfile(QMainWindow *window) const;
     SiteProfile EditorProfile() const;
@@ -188,6 +212,25 @@ struct TfrmMain::Private {
     void SetProxyFieldsEnabled(bool enabled);
     void ApplyAsciiMode(int listIndex);
     void ApplyPassiveMode(int listIndex);
+
+    // Dial-up (MainWindowDialUp.cpp).
+    bool NoActiveDialUpConnection() const;
+    void DialSelectedEntry();
+    // Lists the active connections into the labels (hanging each up while
+    // quitting); with none, the labels go back to "aucune".
+    void ListActiveConnections();
+
+    // The commands that need a logged-in client.
+    void SetLoggedInCommandsEnabled(bool enabled);
+
+    // The quick-explorer panel's side of connect, disconnect, stop and the
+    // tab hand-over. The panel is not in the window yet: until it is, it is
+    // never connected, and these calls leave its empty tab as it is.
+    bool QuickPanelConnected() const;
+    QString QuickPanelDirectory() const;
+    void QuickPanelConnect(const QString &remoteFolder);
+    void QuickPanelDisconnect();
+    void QuickPanelHideProgress();
 };
 
 // Creates every control of window with its design name and designed state.
@@ -195,3 +238,14 @@ void BuildMainWindow(TfrmMain *window, TfrmMain::Private &d);
 
 // The small coloured panels of the tool bar ("Internet:", "Ftp:").
 void SetIndicatorColour(QLabel *indicator, const QColor &colour);
+
+// The client's and the dial-up component's hooks, set once the controls
+// exist and cleared before they go.
+void ConnectClientHandlers(TfrmMain *window, TfrmMain::Private &d);
+void DisconnectClientHandlers(TfrmMain::Private &d);
+void ConnectDialUpHandlers(TfrmMain *window, TfrmMain::Private &d);
+void DisconnectDialUpHandlers(TfrmMain::Private &d);
+
+// The user's short date and long time (without its time zone).
+QString ShortDateText(const QDate &date);
+QString LongTimeText(const QTime &time);

@@ -6,6 +6,7 @@
 
 #include "AppError.h"
 #include "AppFiles.h"
+#include "DialUp.h"
 #include "Ftp.h"
 #include "FtpCache.h"
 #include "Preferences.h"
@@ -190,7 +191,9 @@ void TfrmMain::FormCreate()
 
         PurgeListCache(true, true, 7);
 
-        // The dial-up layer fills "Connexions" with its entries here.
+        // A machine without a dial-up service lists nothing: "Connexions"
+        // stays empty and the start goes on.
+        d->DialUp1->GetEntries();
 
         d->asciimode->setCurrentIndex(0);
         d->Transfertype->setCurrentIndex(0);

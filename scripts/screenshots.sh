@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts Velmar under a virtual X server (Xvfb) with fresh preferences and
-# saves a screenshot of each tab into a folder, for review. Not a test.
+# saves a screenshot of each tab into a folder, then one of the explorer tab
+# during a download from a local demo site (a large file on a slowed-down
+# line, so that the bar, the speed and the pie show). For review; not a test.
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     (default: build/screenshots)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,7 +22,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
-[ -x "$build/app/velmar" ] || "$top/scripts/build.sh"
+[ -x "$build/app/velmar" ] && [ -x "$build/tools/velmar-screenshot-download" ] || "$top/scripts/build.sh"
 mkdir -p "$out"
 
 display=""
@@ -30,14 +32,19 @@ done
 [ -n "$display" ] || { echo "Aucun numéro d'affichage libre." >&2; exit 1; }
 
 home="$(mktemp -d)"
+site="$(mktemp -d)"
+downloads="$(mktemp -d)"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 app_pid=""
+shot_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$shot_pid" ] && kill "$shot_pid" 2>/dev/null || true
+  [ -n "${SITE_PID:-}" ] && kill "$SITE_PID" 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
-  rm -rf "$home"
+  rm -rf "$home" "$site" "$downloads"
 }
 trap cleanup EXIT
 export DISPLAY="$display"
@@ -68,5 +75,35 @@ for name in "${names[@]}"; do
   xdotool key --window "$window" ctrl+Tab
   sleep 0.5
 done
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+
+# The demo site with a large file, sent at 1 MiB/s: the download lasts long
+# enough to be seen under way.
+cp -r "$top/demo/site/." "$site/"
+truncate -s 24M "$site/grand-fichier.bin"
+config=$(printf '{"root": "%s", "anonymous_perm": "elr", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "rest_in_ascii": true, "download_limit": 1048576}' "$site")
+coproc SITE { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }
+port=""
+while read -r -t 15 word value <&"${SITE[0]}"; do
+  if [ "$word" = "PORT" ]; then port="$value"; break; fi
+done
+[ -n "$port" ] || { echo "Le site de démonstration n'a pas démarré." >&2; exit 1; }
+
+HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret grand-fichier.bin "$downloads" \
+  >"$home/download.log" 2>&1 &
+shot_pid=$!
+for _ in $(seq 600); do
+  grep -q '^READY' "$home/download.log" 2>/dev/null && break
+  kill -0 "$shot_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^READY' "$home/download.log" || { echo "Le téléchargement n'a pas démarré." >&2; cat "$home/download.log" >&2; exit 1; }
+window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
+[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
+import -window "$window" "$out/7-telechargement.png"
+
 echo "Captures d'écran dans $out"
 ls "$out"

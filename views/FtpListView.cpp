@@ -412,6 +412,14 @@ void TVexFtpListView::SetMultiSelect(bool on)
     d->ApplyMultiSelect();
 }
 
+void TVexFtpListView::Clear()
+{
+    // A filtered refresh under way is overtaken, as by a newer refresh.
+    ++d->refreshGeneration;
+    d->report->selectionModel()->clearSelection();
+    d->model->Clear();
+}
+
 void TVexFtpListView::Refresh()
 {
     const quint64 generation = ++d->refreshGeneration;

@@ -83,6 +83,8 @@ public:
     // Rebuilds the rows from the client. With a Filter, pending events are
     // processed once per pattern, so input is handled during a long refresh.
     void Refresh();
+    // Removes every row until the next Refresh() (the client stays followed).
+    void Clear();
 
     // Captions of the selected file rows / folder rows ("..", when
     // selected, counts as a folder), in display order.

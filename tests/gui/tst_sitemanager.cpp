@@ -382,7 +382,7 @@ void TestSiteManager::quickConnectLogsIn()
     Find<QAction>(w, "Connexionrapide1")->trigger();
     QCOMPARE(w.VexFtp1()->Server(), QStringLiteral("127.0.0.1"));
     QTRY_VERIFY_WITH_TIMEOUT(w.VexFtp1()->LoggedIn(), 10000);
-    QVERIFY2(LogText(w).contains(QStringLiteral("> USER anonymous")), qPrintable(LogText(w)));
+    QVERIFY2(LogText(w).contains(QStringLiteral("USER anonymous")), qPrintable(LogText(w)));
     w.VexFtp1()->Close();
 }
 
@@ -460,9 +460,9 @@ void TestSiteManager::connectShowsLoginDialogue()
     QTRY_VERIFY_WITH_TIMEOUT(LogText(w).contains(QStringLiteral("Connexion réussie")), 5000);
 
     const QString log = LogText(w);
-    for (const QString &line : {QStringLiteral("220 Site de demonstration Velmar"), QStringLiteral("> USER velmar"),
-                                QStringLiteral("> PASS (pas besoin de le savoir) :-P"), QStringLiteral("230"),
-                                QStringLiteral("> SYST"), QStringLiteral("215"), QStringLiteral("> CWD /"),
+    for (const QString &line : {QStringLiteral("220 Site de demonstration Velmar"), QStringLiteral("USER velmar"),
+                                QStringLiteral("PASS (pas besoin de le savoir) :-P"), QStringLiteral("230"),
+                                QStringLiteral("SYST"), QStringLiteral("215"), QStringLiteral("CWD /"),
                                 QStringLiteral("250")})
         QVERIFY2(log.contains(line), qPrintable(line + QStringLiteral(" missing in:\n") + log));
     QVERIFY(!log.contains(QLatin1String(PyFtpdServer::DefaultPassword)));

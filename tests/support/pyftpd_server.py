@@ -18,7 +18,7 @@ import threading
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 FULL_PERMISSIONS = "elradfmwMT"
@@ -29,7 +29,8 @@ def parse_arguments():
     parser.add_argument("--config", required=True, help=(
         'JSON object: {"root": folder served, "anonymous_perm": permissions or null '
         'for no anonymous login, "users": [{"name", "password", "home" (relative to '
-        'root), "perm"}], "banner": text or null, "verbose": log every command}'))
+        'root), "perm"}], "banner": text or null, "verbose": log every command, '
+        '"download_limit": bytes per second sent to clients, or absent for no limit}'))
     return json.loads(parser.parse_args().config)
 
 
@@ -91,6 +92,12 @@ def main():
             finally:
                 self._current_type = saved
         Handler.ftp_REST = ftp_REST
+
+    if config.get("download_limit"):
+        # A slow line, so that a transfer can be watched while it runs.
+        class Throttled(ThrottledDTPHandler):
+            write_limit = int(config["download_limit"])
+        Handler.dtp_handler = Throttled
 
     Handler.authorizer = authorizer
     # A wrong password is answered at once: the tests need no brute-force delay.

@@ -92,10 +92,10 @@ QString AnswerOfTag(int tag)
 {
     switch (tag) {
     case ctResume:
-    case ctResumeAll: return QStringLiteral("Resume");
+    case ctResumeAll: return FtpAnswer::Resume;
     case ctOverwrite:
-    case ctOverwriteAll: return QStringLiteral("Overwrite");
-    default: return QStringLiteral("Cancel");
+    case ctOverwriteAll: return FtpAnswer::Overwrite;
+    default: return FtpAnswer::Cancel;
     }
 }
 
@@ -106,7 +106,7 @@ void VexFtp1FtpNeedInfo(TfrmMain *w, TfrmMain::Private &d, TVexFtp *client, TVex
     if (need != needFileExists)
         return;
     if (d.scheduledRunActive) {
-        value = QStringLiteral("Overwrite");
+        value = FtpAnswer::Overwrite;
         return;
     }
     if (d.answerForAll) {

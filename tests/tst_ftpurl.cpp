@@ -48,6 +48,7 @@ FtpScript ScriptedLogin(const QString &pwdReply = QStringLiteral("257 \"/\" is t
         .send(QStringLiteral("220 scripted server"))
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 password please"))
         .expectPrefix(QStringLiteral("PASS "), QStringLiteral("230 logged in"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 REST not implemented"))
         .expect(QStringLiteral("PWD"), pwdReply);
 }
@@ -351,7 +352,7 @@ private slots:
         QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("quit"), QStringLiteral("ready"),
                                           QStringLiteral("ready"), QStringLiteral("dirchanged")}));
         QCOMPARE(log.commands, (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER velmar"), MaskedPass,
-                                            QStringLiteral("REST 100"), QStringLiteral("REST 0"),
+                                            QStringLiteral("TYPE I"), QStringLiteral("REST 100"), QStringLiteral("REST 0"),
                                             QStringLiteral("CWD /pub/")}));
         QCOMPARE(log.InfoTexts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
         QVERIFY(log.errors.isEmpty());
@@ -384,6 +385,7 @@ private slots:
                                  .send(QStringLiteral("220 second"))
                                  .expect(QStringLiteral("USER jo"), QStringLiteral("331 password please"))
                                  .expect(QStringLiteral("PASS pw"), QStringLiteral("230 logged in"))
+                                 .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
                                  .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
                                  .expect(QStringLiteral("CWD /pub/"), QStringLiteral("250 \"/pub\" is current"))
                                  .expectClose()));
@@ -644,7 +646,8 @@ private slots:
                  (QStringList{QStringLiteral("CWD /nodir/file.zip"), QStringLiteral("CWD /nodir/")}));
         QCOMPARE(log.events.first(), QStringLiteral("busy"));
         QCOMPARE(log.events.mid(1), (QStringList{QStringLiteral("error 23"), QStringLiteral("quit"), QStringLiteral("ready")}));
-        QCOMPARE(log.errors.value(0).second, QString());
+        QCOMPARE(log.errors.value(0).second,
+                 QStringLiteral("Impossible d'entrer dans le dossier « /nodir/ » : 550 No such file or directory."));
         QVERIFY(owner.asked.isEmpty());
         QCOMPARE(log.InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
         QVERIFY(!log.HasInfo(ftpiRetrying));

@@ -92,6 +92,7 @@ FtpScript WelcomeTwoLinesLogin()
         .sendRaw("220 Welcome\r\n220 Ready\r\n")
         .expect(QStringLiteral("USER anonymous"))
         .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I."))
         .expect(QStringLiteral("REST 100"), QStringLiteral("350 Restarting at 100."))
         .expect(QStringLiteral("REST 0"), QStringLiteral("350 Restarting at 0."))
         .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\" is the current directory"))
@@ -130,6 +131,10 @@ QStringList ClassicLogin()
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("215 UNIX Type: L8"),
         QStringLiteral("black|") + Indent,
+        QStringLiteral("green|COMMANDE:>  TYPE I"),
+        QStringLiteral("green|") + Indent,
+        QStringLiteral("black|") + Indent + QStringLiteral("200 Type set to I."),
+        QStringLiteral("black|") + Indent,
         QStringLiteral("green|COMMANDE:>  REST 100"),
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("350 Restarting at 100."),
@@ -165,6 +170,10 @@ QStringList ColouredLogin(const QString &stamp)
         QStringLiteral("blue|") + stamp + QStringLiteral("SYST"),
         QStringLiteral("blue|"),
         QStringLiteral("green|215 UNIX Type: L8"),
+        QStringLiteral("green|"),
+        QStringLiteral("blue|") + stamp + QStringLiteral("TYPE I"),
+        QStringLiteral("blue|"),
+        QStringLiteral("green|200 Type set to I."),
         QStringLiteral("green|"),
         QStringLiteral("blue|") + stamp + QStringLiteral("REST 100"),
         QStringLiteral("blue|"),
@@ -203,7 +212,7 @@ private slots:
     void disconnectionWithoutConnection();
     void errors_data();
     void errors();
-    void errorWithoutText();
+    void loginRefusedError();
     void writeMessage_data();
     void writeMessage();
     void blankText_data();
@@ -312,7 +321,7 @@ void TestFtpMessenger::commandsHidden()
         if (!line.startsWith(QLatin1String("green|"))) // in msgClassic only commands are green
             expected.append(line);
     QCOMPARE(Described(log), expected);
-    QCOMPARE(asked.count(ftpiCommand), 5);
+    QCOMPARE(asked.count(ftpiCommand), 6);
     QVERIFY(asked.contains(ftpiReceived));
     QVERIFY(asked.contains(ftpiLoggedIn));
 }
@@ -382,6 +391,7 @@ void TestFtpMessenger::errors()
                              .send(QStringLiteral("220 hi"))
                              .expect(QStringLiteral("USER anonymous"), QStringLiteral("230 ok"))
                              .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+                             .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
                              .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
                              .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\""))
                              .expect(QStringLiteral("CWD nope"), QStringLiteral("550 No such directory."))));
@@ -411,9 +421,9 @@ void TestFtpMessenger::errors()
     QCOMPARE(asked, QList<FtpError>{ftpeAccessDenied});
 }
 
-// A refused login raises ftpeLoginRefused with no text: nothing red appears;
-// the close that follows gives one "Déconnecté".
-void TestFtpMessenger::errorWithoutText()
+// A refused login raises ftpeLoginRefused with a text quoting the refusal,
+// shown in red; the close that follows gives one "Déconnecté".
+void TestFtpMessenger::loginRefusedError()
 {
     ScriptedFtpServer server;
     QVERIFY(server.Start(FtpScript()
@@ -445,6 +455,8 @@ void TestFtpMessenger::errorWithoutText()
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("530 Login incorrect."),
         QStringLiteral("black|") + Indent,
+        QStringLiteral("red|ERREUR:>    Identification refusée par le serveur : 530 Login incorrect."),
+        QStringLiteral("red|") + Indent,
         QStringLiteral("blue|STATUT:>    Déconnecté"),
         QStringLiteral("blue|") + Indent,
     };

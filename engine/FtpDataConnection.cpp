@@ -51,11 +51,16 @@ void TVexFtpPrivate::CloseDataConnection()
 {
     // Used on failures: nothing of the transfer may run after this, and a
     // download that did not succeed leaves the local target as it was.
+    CloseDataSockets();
+    CloseLocalFile();
+}
+
+void TVexFtpPrivate::CloseDataSockets()
+{
     UnwireDataSocket();
     acceptWaiting = false;
     dataSocket->Close();
     listenSocket->Close();
-    CloseLocalFile();
 }
 
 void TVexFtpPrivate::AcceptDataConnection()

@@ -326,7 +326,8 @@ struct TVexFtpPrivate
     // --- Data connections (FtpDataConnection.cpp) ---
     void InitDataSockets();
     void ShutdownDataSockets();
-    void CloseDataConnection();
+    void CloseDataConnection(); // the sockets and the local file
+    void CloseDataSockets();
     void AcceptDataConnection();
     void DataConnectionStep(const QString &reply);
     void HandlePasvReply(const QString &reply);
@@ -354,6 +355,7 @@ struct TVexFtpPrivate
     char *TransferBuffer();
     void RunListOperation(FtpOperation operation, const QStringList &names, const std::function<void(int)> &startItem);
     void AbandonTransfers();
+    bool UsableNames(const QString &remote, const QString &local);
     bool HasLineBreak(const QString &argument, FtpError error);
     QString TransferType() const;
     void EnsureTransferType(const QString &type, const TReplyHandler &step);

@@ -15,6 +15,10 @@
 #include <sys/stat.h>
 
 namespace {
+// Where a listing stops; tests lower them.
+int listingLineLimit = MaxListingLines;
+qint64 listingByteLimit = MaxListingBytes;
+
 // The number after the reply code ("213 1234"); 0 when it is not one.
 qint64 SizeFromReply(const QString &reply)
 {
@@ -35,9 +39,6 @@ QString AnnouncedSize(const QString &reply)
         return QString();
     return reply.mid(open + 1, blank - open - 1);
 }
-
-int listingLineLimit = MaxListingLines;
-qint64 listingByteLimit = MaxListingBytes;
 
 // A regular file (or a link to one): replaced through a file beside it.
 // Devices and pipes are written in place.
@@ -222,6 +223,22 @@ char *TVexFtpPrivate::TransferBuffer()
 void TVexFtpPrivate::UpdateElapsed()
 {
     elapsed = transferClock.isValid() ? transferClock.elapsed() : 0;
+}
+
+// The names of a transfer item; false (the error raised, the item ended)
+// when one cannot be used.
+bool TVexFtpPrivate::UsableNames(const QString &remote, const QString &local)
+{
+    if (remote.isEmpty())
+        RaiseError(ftpeBadRemoteName, FtpText::NoRemoteName);
+    else if (!HasLineBreak(remote, ftpeBadRemoteName) && local.isEmpty())
+        RaiseError(ftpeLocalFileOpen, FtpText::NoLocalName);
+    if (!ItemFailed()) {
+        CloseLocalFile();
+        return true;
+    }
+    EndItem();
+    return false;
 }
 
 bool TVexFtpPrivate::HasLineBreak(const QString &argument, FtpError error)
@@ -427,9 +444,7 @@ bool TVexFtpPrivate::TakeListingLine(const QByteArray &line)
         listingCapped = true;
         dataCutShort = true;
         RaiseError(ftpeDataConnection, FtpText::ListingTooLong.arg(currentDirectory, QString::number(listingLineCount)));
-        UnwireDataSocket();
-        dataSocket->Close();
-        listenSocket->Close();
+        CloseDataSockets();
         UpdateElapsed();
         DataSideDone();
         return false;
@@ -482,9 +497,7 @@ void TVexFtpPrivate::ListingClosed()
         return;
     KickWatchdog();
     UpdateElapsed();
-    UnwireDataSocket();
-    dataSocket->Close();
-    listenSocket->Close();
+    CloseDataSockets();
     RaiseInfo(ftpiListingDataDone);
     RaiseInfo(ftpiTransferDone);
     DataSideDone();
@@ -525,21 +538,8 @@ void TVexFtp::GetFiles(const QStringList &remoteNames, const QStringList &localN
 void TVexFtpPrivate::StartDownload(const QString &remote, const QString &local)
 {
     BeginItem(TransferKind::Download, remote, local);
-    if (remote.isEmpty()) {
-        RaiseError(ftpeBadRemoteName, FtpText::NoRemoteName);
-        EndItem();
+    if (!UsableNames(remote, local))
         return;
-    }
-    if (HasLineBreak(remote, ftpeBadRemoteName)) {
-        EndItem();
-        return;
-    }
-    if (local.isEmpty()) {
-        RaiseError(ftpeLocalFileOpen, FtpText::NoLocalName);
-        EndItem();
-        return;
-    }
-    CloseLocalFile();
     const bool exists = QFileInfo::exists(local);
     if (exists) {
         // Opened now so that a file we could not write fails before any
@@ -767,9 +767,7 @@ void TVexFtpPrivate::TransferClosed()
         return; // the last read failed and ended everything
     KickWatchdog();
     UpdateElapsed();
-    UnwireDataSocket();
-    dataSocket->Close();
-    listenSocket->Close();
+    CloseDataSockets();
     // An upload whose connection the server closed before the last byte
     // did not store the file, whatever the server says next.
     if (transferKind == TransferKind::Upload && fileOpen && !uploadFailed
@@ -808,21 +806,8 @@ void TVexFtp::PutFiles(const QStringList &localNames, const QStringList &remoteN
 void TVexFtpPrivate::StartUpload(const QString &local, const QString &remote)
 {
     BeginItem(TransferKind::Upload, remote, local);
-    if (remote.isEmpty()) {
-        RaiseError(ftpeBadRemoteName, FtpText::NoRemoteName);
-        EndItem();
+    if (!UsableNames(remote, local))
         return;
-    }
-    if (HasLineBreak(remote, ftpeBadRemoteName)) {
-        EndItem();
-        return;
-    }
-    if (local.isEmpty()) {
-        RaiseError(ftpeLocalFileOpen, FtpText::NoLocalName);
-        EndItem();
-        return;
-    }
-    CloseLocalFile();
     localFile.setFileName(local);
     if (!localFile.open(QIODevice::ReadOnly)) {
         RaiseError(ftpeLocalFileOpen, FtpText::LocalOpenFailed.arg(local));
@@ -958,9 +943,7 @@ void TVexFtpPrivate::WriteUploadData()
     uploadWriting = false;
     if (!finished)
         return;
-    UnwireDataSocket();
-    dataSocket->Close();
-    listenSocket->Close();
+    CloseDataSockets();
     CloseLocalFile();
     UpdateElapsed();
     RaiseInfo(ftpiTransferDone);

@@ -148,7 +148,6 @@ inline const QString PasvUnusable = QStringLiteral("Réponse au mode passif inut
 inline const QString NoLocalPort = QStringLiteral("Impossible d'ouvrir un port local pour la connexion de données de « %1 »");
 inline const QString DataConnectionFailed = QStringLiteral("Connexion de données impossible pour « %1 »");
 inline const QString DataConnectionLost = QStringLiteral("Connexion de données perdue pendant le transfert de « %1 »");
-inline const QString DataNeverOpened = QStringLiteral("Le serveur n'a pas ouvert la connexion de données de « %1 »");
 // %1 the file, %2 the bytes the file holds, %3 the size the server announced
 inline const QString ShortDownload = QStringLiteral("Transfert incomplet de « %1 » : %2 octets reçus sur %3 annoncés");
 // %1 the folder, %2 how many lines were kept

@@ -205,7 +205,6 @@ void TVexFtpPrivate::DataOpened()
     }
     const quint16 error = dataSocket->LastError();
     if (error == 0) {
-        dataOpened = true;
         bytesTransferred = 0;
         failed = false;
         transferClock.start();

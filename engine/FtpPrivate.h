@@ -207,7 +207,6 @@ struct TVexFtpPrivate
     // servers connect as soon as they accept PORT).
     TSocketEvent activeOpened;
     bool acceptWaiting = false;
-    bool dataOpened = false; // the current transfer's data connection has opened
 
     // Transfers
     TransferKind transferKind = TransferKind::None;

@@ -71,7 +71,6 @@ void TVexFtpPrivate::BeginItem(TransferKind kind, const QString &remote, const Q
     expectedSize = -1;
     dataDone = false;
     replyDone = false;
-    dataOpened = false;
     dataCutShort = false;
     uploadFailed = false;
     storIssued = false;
@@ -141,12 +140,6 @@ void TVexFtpPrivate::FinishItem()
     if (ItemFailed()) {
         CloseDataConnection();
         EndItem();
-        return;
-    }
-    // The server may say a transfer went well when no data connection ever
-    // opened: nothing was moved, whatever the reply.
-    if (!dataOpened && transferKind != TransferKind::None) {
-        FailStep(ftpeDataConnection, FtpText::DataNeverOpened.arg(ItemSubject()));
         return;
     }
     if (transferKind == TransferKind::Download && !FinishDownload())

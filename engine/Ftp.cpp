@@ -45,29 +45,28 @@ bool TLineSplitter::Feed(QByteArrayView bytes, const std::function<bool(const QB
 {
     pending.append(bytes);
     qsizetype start = 0;
-    bool going = true;
-    while (going) {
+    for (;;) {
         const qsizetype lf = pending.indexOf('\n', qMax(start, searched));
         const qsizetype end = lf < 0 ? pending.size() : lf;
+        QByteArray line;
         if (end - start > maxLength) {
             // Past the limit, the text so far is one line.
-            const QByteArray line = pending.mid(start, maxLength);
+            line = pending.mid(start, maxLength);
             start += maxLength;
-            going = take(line);
-            continue;
-        }
-        if (lf < 0) {
-            searched = pending.size();
+        } else if (lf >= 0) {
+            line = pending.mid(start, (lf > start && pending.at(lf - 1) == '\r') ? lf - 1 - start : lf - start);
+            start = lf + 1;
+        } else {
             break;
         }
-        const qsizetype length = (lf > start && pending.at(lf - 1) == '\r') ? lf - 1 - start : lf - start;
-        const QByteArray line = pending.mid(start, length);
-        start = lf + 1;
-        going = take(line);
+        // Stopped: nothing more is touched, the splitter itself may be gone
+        // with its owner. It is cleared before it serves again.
+        if (!take(line))
+            return false;
     }
+    searched = pending.size() - start;
     pending.remove(0, start);
-    searched = qMax<qsizetype>(0, searched - start);
-    return going;
+    return true;
 }
 
 QByteArray TLineSplitter::TakeRest()
@@ -464,13 +463,18 @@ void TVexFtpPrivate::HandleControlTimeOut()
 
 void TVexFtpPrivate::KickWatchdog()
 {
-    // Progress of any kind (a command sent, a reply line, data moved) gives
-    // the server TimeOut seconds again.
+    // Progress of any kind (a command sent, text received, data moved) gives
+    // the server TimeOut seconds again. It comes with every block of a
+    // transfer, so it only notes the time; the timer, when it fires, looks
+    // how long ago that was.
     const int seconds = q->TimeOut();
-    if (connected && seconds > 0)
-        progressTimer.start(seconds * 1000);
-    else
+    if (!connected || seconds <= 0) {
         progressTimer.stop();
+        return;
+    }
+    lastProgress.start();
+    if (!progressTimer.isActive())
+        progressTimer.start(seconds * 1000);
 }
 
 void TVexFtpPrivate::WatchdogExpired()
@@ -479,6 +483,11 @@ void TVexFtpPrivate::WatchdogExpired()
     // operations, or while the owner judges a raw reply, nothing is due.
     if (!connected || !(awaitingReply || TransferInProgress()))
         return;
+    const qint64 left = qint64(q->TimeOut()) * 1000 - lastProgress.elapsed();
+    if (left > 0) {
+        progressTimer.start(int(left));
+        return;
+    }
     RaiseFatal(ftpeTimedOut, FtpText::ClientTimedOut);
 }
 

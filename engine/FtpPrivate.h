@@ -98,8 +98,8 @@ public:
     explicit TLineSplitter(qsizetype maxLength) : maxLength(maxLength) {}
 
     // Adds bytes and hands each completed line to take, which returns false
-    // to stop (the rest stays for a later Feed or is thrown away by Clear).
-    // Returns false when take stopped it.
+    // to stop. Returns false when take stopped it; the splitter must then be
+    // cleared before it is fed again.
     bool Feed(QByteArrayView bytes, const std::function<bool(const QByteArray &)> &take);
     // The text after the last line end, taken out.
     QByteArray TakeRest();
@@ -163,6 +163,7 @@ struct TVexFtpPrivate
     // Time-out once connected: the server owes a reply, or a data
     // connection is under way, and nothing has moved for TimeOut seconds.
     QTimer progressTimer;
+    QElapsedTimer lastProgress;
     bool awaitingReply = false;
 
     // Operation life cycle

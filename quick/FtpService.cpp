@@ -862,7 +862,9 @@ std::unique_ptr<TFtpFile> TFtpConnection::OpenFile(const QString &name, TFtpAcce
     // Until the server has accepted the file (or refused it).
     Core &c = *core;
     c.Drive([&c] { return c.preliminary || c.spill.size() > 0; }, -1);
-    if (c.done && c.result != CURLE_OK) {
+    // Refused before the server took the file: no handle. Cut off after it
+    // did (all in one go, for a small file): the handle's Read tells it.
+    if (c.done && c.result != CURLE_OK && !c.preliminary) {
         const CURLcode code = c.result;
         c.Finish();
         core->SetCurlError(code);

@@ -82,6 +82,8 @@ public:
     {
         infos.append(FormatQuickMessage(format, args));
         messagesOnMainThread = messagesOnMainThread && OnMainThread();
+        if (onInfo)
+            onInfo();
     }
     void DisplayError(const QString &format, const QStringList &args) override
     {
@@ -96,6 +98,8 @@ public:
         // What the panel does first: leave the busy state.
         busy = false;
         infosAtDone = infos.size();
+        errorsAtDone = errors.size();
+        progressAtDone = progress.size();
     }
     bool Busy() const override { return busy; }
     TBTFTPConnection &FtpConnection() override { return connection; }
@@ -113,12 +117,16 @@ public:
     static bool OnMainThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
     TBTFTPConnection connection;
+    // Called after each information message is recorded.
+    std::function<void()> onInfo;
     QStringList infos;
     QStringList errors;
     QList<bool> hourglass;
     QList<ProgressRecord> progress;
     int uploadDone = 0;
     qsizetype infosAtDone = -1;
+    qsizetype errorsAtDone = -1;
+    qsizetype progressAtDone = -1;
     bool uploadDoneOnMainThread = false;
     bool messagesOnMainThread = true;
     bool senderIsConnection = true;

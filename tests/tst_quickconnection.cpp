@@ -64,6 +64,8 @@ private slots:
     void zeroByteFiles();
     void downloadFailureKeepsLocalFile();
     void downloadCutOffByServer();
+    void uploadFailsOnTheWay_data();
+    void uploadFailsOnTheWay();
     void localFileFailures_data();
     void localFileFailures();
     void transferType_data();
@@ -416,6 +418,58 @@ void QuickConnectionTest::downloadCutOffByServer()
     QCOMPARE(QDir(local->path()).entryList(QDir::Files), QStringList{"cut.bin"});
     QTRY_VERIFY2(scripted.Finished(), qPrintable(scripted.Status()));
     QCOMPARE(scripted.Mismatches(), QStringList());
+}
+
+void QuickConnectionTest::uploadFailsOnTheWay_data()
+{
+    QTest::addColumn<FtpScript>("script");
+    QTest::addColumn<QString>("reply");  // the last reply, when the dialogue gets that far
+
+    FtpScript stor;
+    stor.send(QStringLiteral("220 ready"))
+        .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Password"))
+        .expect(QStringLiteral("PASS guest"), QStringLiteral("230 Logged in"))
+        .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\""))
+        .expectPasv()
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Binary"))
+        .expect(QStringLiteral("STOR /up.bin"), QStringLiteral("150 Send it"));
+    QTest::newRow("data connection closed early")
+        << FtpScript(stor).dataClose().send(QStringLiteral("426 Connection closed; transfer aborted.")) << QString();
+    const QString quota = QStringLiteral("552 Requested file action aborted. Exceeded storage allocation.");
+    QTest::newRow("final reply refuses the file")
+        << FtpScript(stor).dataReceive().send(quota).expect(QStringLiteral("QUIT"), QStringLiteral("221 Bye")).closeConnection()
+        << quota;
+}
+
+void QuickConnectionTest::uploadFailsOnTheWay()
+{
+    QFETCH(FtpScript, script);
+    QFETCH(QString, reply);
+    ScriptedFtpServer scripted;
+    QVERIFY(scripted.Start(script));
+    TBTFTPConnection &connection = owner->connection;
+    connection.SetTransferType(ttBinary);
+    const QString source = local->filePath(QStringLiteral("up.bin"));
+    QVERIFY(WriteFile(source, Pattern(8 * 1024 * 1024)));
+    bool opened = false, uploaded = true;
+    QString last;
+    QVERIFY(RunOffThread([&] {
+        opened = connection.Open(scripted.Host(), QStringLiteral("anonymous"), scripted.Port(), true, {},
+                                 QStringLiteral("guest"));
+        if (opened)
+            uploaded = connection.UploadLocalFile(source);
+        connection.LastResponse(last);
+        connection.Close();
+    }));
+    QVERIFY(opened);
+    QVERIFY(!uploaded);
+    QVERIFY(connection.LocalError().isEmpty());
+    if (!reply.isEmpty()) {
+        QCOMPARE(last, reply);
+        QTRY_VERIFY2(scripted.Finished(), qPrintable(scripted.Status()));
+        QCOMPARE(scripted.Mismatches(), QStringList());
+        QCOMPARE(scripted.ReceivedData().value(0).size(), 8 * 1024 * 1024);
+    }
 }
 
 void QuickConnectionTest::localFileFailures_data()

@@ -344,6 +344,7 @@ bool TBTFTPConnection::Download(const QString &remoteName, const QString &localP
         return false;
     done = 0;
     remaining = size;
+    endReported = false;
     const std::shared_ptr<TFtpConnection> ftp = Handle();
     if (!ftp)
         return NotConnected();
@@ -417,6 +418,7 @@ bool TBTFTPConnection::SendFile(const QString &localPath, const QString &remoteN
         return false;
     done = 0;
     remaining = -1;
+    endReported = false;
     // The local file first: a file that cannot be read must not cost the
     // remote file of that name (STOR empties it at once).
     QFile local(localPath);
@@ -475,16 +477,23 @@ void TBTFTPConnection::StartProgress(qint64 remainingBytes)
     remaining = remainingBytes;
     lastBlockSize = 0;
     bytesPerSecond = 0;
+    endReported = false;
     startTick = lastReportTick = Tick();
 }
 
 void TBTFTPConnection::ReportProgress(qint64 total, const QString &localPath, const QString &remoteName)
 {
+    total = std::max<qint64>(total, 0);
     done = std::min(done + lastBlockSize, total);
     remaining = std::max<qint64>(total - done, 0);
     const qint64 now = Tick();
-    if (!(now - lastReportTick > ReportIntervalMs || remaining == 0))
+    // The end counts once: a file longer than the size given (a listing
+    // that was wrong, line ends converted in ASCII) goes on at one report a
+    // second instead of one per block.
+    const bool end = remaining == 0 && !endReported;
+    if (!(now - lastReportTick > ReportIntervalMs || end))
         return;
+    endReported = endReported || remaining == 0;
     lastReportTick = std::max(now, startTick + MinElapsedMs);
     const qint64 elapsed = lastReportTick - startTick;
     bytesPerSecond = CeilDiv(done, elapsed) * 1000;

@@ -96,8 +96,8 @@ public:
     // The start of a transfer: done 0, remaining as given, both ticks now.
     void StartProgress(qint64 remainingBytes);
     void SetLastBlockSize(qint64 bytes) { lastBlockSize = bytes; }
-    // After each block: counts it, and at most once a second (and at the
-    // end) reports to the owner's progress hook or writes the progress
+    // After each block: counts it, and at most once a second (and once at
+    // the end) reports to the owner's progress hook or writes the progress
     // message.
     void ReportProgress(qint64 total, const QString &localPath, const QString &remoteName);
 
@@ -135,4 +135,5 @@ private:
     qint64 startTick = 0;
     qint64 lastReportTick = 0;
     qint64 bytesPerSecond = 0;
+    bool endReported = false;
 };

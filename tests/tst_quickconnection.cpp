@@ -149,6 +149,9 @@ void QuickConnectionTest::reportProgress_data()
     QTest::newRow("end at the start") << qint64(100) << QList<Step>{{0, 100}} << QList<Report>{{100, 0, 10000}};
     QTest::newRow("done never passes the total") << qint64(1000) << QList<Step>{{100, 800}, {200, 800}}
                                                  << QList<Report>{{1000, 0, 5000}};
+    QTest::newRow("longer than the size given: the end counts once")
+        << qint64(1000) << QList<Step>{{100, 800}, {200, 800}, {300, 800}, {1300, 800}}
+        << QList<Report>{{1000, 0, 5000}, {1000, 0, 1000}};
     QTest::newRow("over 4 GiB")
         << qint64(6442450944) << QList<Step>{{1500, 3221225472}, {3000, 3221225472}}
         << QList<Report>{{3221225472, 3221225472, 2147484000}, {6442450944, 0, 2147484000}};

@@ -36,7 +36,7 @@ public:
     bool UploadTree(const QString &folder, const QString &mask);
 
 protected:
-    // The body (the design's Execute).
+    // The body: every path in turn, then UploadDone on the GUI thread.
     void run() override;
 
 private:

@@ -16,6 +16,12 @@
 
 #include <curl/curl.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -218,6 +224,10 @@ struct TFtpConnection::Core {
     CURLM *multi = nullptr;
     CURL *easy = nullptr;
     QByteArray baseUrl;
+    quint16 controlPort = 0;
+    // The control connection's socket, to see whether the server has
+    // closed it (or announced that it will) since the last call.
+    std::atomic<curl_socket_t> controlSocket{CURL_SOCKET_BAD};
     TFtpTimeouts timeouts;
     TFtpListingLimits limits;
     char curlError[CURL_ERROR_SIZE] = {};
@@ -229,10 +239,18 @@ struct TFtpConnection::Core {
     TFtpError lastError = TFtpError::None;
     QString errorText;
 
-    // The reply being gathered and the replies of the running request.
+    // The reply being gathered, the command it answers, and the replies of
+    // the running request with their commands. curl may send commands of
+    // its own within a request (the login on a new connection, QUIT to an
+    // old one it closes): each reply is paired with the command before it.
     QByteArray partialReply;
     QByteArray partialCode;
-    std::vector<QByteArray> replies;
+    QByteArray lastCommand;
+    struct Answer {
+        QByteArray command;
+        QByteArray reply;
+    };
+    std::vector<Answer> replies;
 
     // The running request.
     Mode mode = Mode::Idle;
@@ -316,6 +334,10 @@ struct TFtpConnection::Core {
     void ListingData(const char *data, size_t size);
     void ListingLine(const QByteArray &line);
 
+    bool ControlConnectionDropped() const;
+    static curl_socket_t OnOpenSocket(void *user, curlsocktype purpose, curl_sockaddr *address);
+    static int OnCloseSocket(void *user, curl_socket_t socket);
+    static int OnDebug(CURL *handle, curl_infotype type, char *data, size_t size, void *user);
     static size_t OnHeader(char *data, size_t size, size_t count, void *user);
     static size_t OnData(char *data, size_t size, size_t count, void *user);
     static size_t OnSend(char *buffer, size_t size, size_t count, void *user);
@@ -330,6 +352,10 @@ bool TFtpConnection::Core::Create(const TFtpEndpoint &endpoint, const TFtpTimeou
         return false;
     const QString host = endpoint.Host.contains(QLatin1Char(':')) ? QLatin1Char('[') + endpoint.Host + QLatin1Char(']') : endpoint.Host;
     baseUrl = "ftp://" + QUrl::toPercentEncoding(host, "[]:") + ':' + QByteArray::number(endpoint.Port) + '/';
+    controlPort = endpoint.Port;
+    // At most the one control connection stays cached: a connection opened
+    // anew replaces the one the server dropped.
+    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 1L);
 
     CURL *e = easy;
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -353,6 +379,15 @@ bool TFtpConnection::Core::Create(const TFtpEndpoint &endpoint, const TFtpTimeou
     curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, CurlBufferBytes);
     curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, CurlUploadBufferBytes);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &Core::OnOpenSocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &Core::OnCloseSocket);
+    curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, this);
+    // The commands curl sends reach the debug function only, which curl
+    // calls only when verbose.
+    curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, &Core::OnDebug);
+    curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Core::OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Core::OnData);
@@ -384,6 +419,7 @@ void TFtpConnection::Core::Begin(Mode requestMode)
     preliminary = false;
     curlError[0] = 0;
     replies.clear();
+    lastCommand.clear();
     partialReply.clear();
     partialCode.clear();
     listLine.clear();
@@ -401,6 +437,10 @@ void TFtpConnection::Core::Begin(Mode requestMode)
     srcEnd = false;
     sendPaused = false;
     abortSend = false;
+    // curl looks for dropped connections at most once a second; a server
+    // that has just closed the control connection (an idle time-out, "421")
+    // would otherwise get this request on the dead one.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, ControlConnectionDropped() ? 1L : 0L);
     if (curl_multi_add_handle(multi, easy) == CURLM_OK) {
         inMulti = true;
     } else {
@@ -477,13 +517,23 @@ bool TFtpConnection::Core::RunCommands(const QByteArrayList &commands, std::vect
         SetCurlError(code);
         return false;
     }
-    // The commands are the last thing the request sent; a fresh control
-    // connection's welcome and login replies come before theirs.
-    if (replies.size() < size_t(commands.size())) {
-        SetError(TFtpError::TransferFailed, QStringLiteral("missing reply"));
-        return false;
+    // The reply to each command, the last one for each going backwards (a
+    // fresh connection's login PWD comes before a PWD of ours).
+    answers.assign(size_t(commands.size()), QByteArray());
+    size_t before = replies.size();
+    for (qsizetype i = commands.size() - 1; i >= 0; --i) {
+        while (before > 0 && replies[before - 1].command != commands.at(i))
+            --before;
+        if (before == 0) {
+            SetError(TFtpError::TransferFailed, QStringLiteral("missing reply"));
+            return false;
+        }
+        answers[size_t(i)] = replies[--before].reply;
     }
-    answers.assign(replies.end() - commands.size(), replies.end());
+    // The last reply that counts is the last command's, not the goodbye of
+    // an old connection that curl closed on the way.
+    if (!answers.empty() && commands.back() != "QUIT")
+        SetLastReply(answers.back());
     return true;
 }
 
@@ -511,10 +561,14 @@ void TFtpConnection::Core::ReplyLine(QByteArray line)
     partialCode.clear();
     if (replies.size() >= MaxRepliesKept)
         replies.erase(replies.begin());
-    replies.push_back(partialReply);
+    const bool toQuit = lastCommand == "QUIT";
+    replies.push_back({lastCommand, partialReply});
     if ((mode == Mode::Download || mode == Mode::Upload) && partialReply.startsWith('1'))
         preliminary = true;
-    SetLastReply(partialReply);
+    // What a server says to a QUIT (ours at close, or curl's to a connection
+    // it drops) is no answer to anything the user asked.
+    if (!toQuit)
+        SetLastReply(partialReply);
     partialReply.clear();
 }
 
@@ -557,6 +611,55 @@ void TFtpConnection::Core::ListingData(const char *data, size_t size)
         listLineTooLong = false;
         data = newline + 1;
     }
+}
+
+bool TFtpConnection::Core::ControlConnectionDropped() const
+{
+    const curl_socket_t socket = controlSocket.load();
+    if (socket == CURL_SOCKET_BAD)
+        return false;
+    // Between requests the server has nothing to say: anything readable is
+    // its goodbye or the end of the connection.
+    pollfd waiting{socket, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0;
+}
+
+curl_socket_t TFtpConnection::Core::OnOpenSocket(void *user, curlsocktype purpose, curl_sockaddr *address)
+{
+    auto *core = static_cast<Core *>(user);
+    const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (socket == CURL_SOCKET_BAD || purpose != CURLSOCKTYPE_IPCXN)
+        return socket;
+    // Connections to the server's own port are control connections; data
+    // connections go to the port that PASV names.
+    quint16 port = 0;
+    if (address->family == AF_INET)
+        port = ntohs(reinterpret_cast<const sockaddr_in *>(&address->addr)->sin_port);
+    else if (address->family == AF_INET6)
+        port = ntohs(reinterpret_cast<const sockaddr_in6 *>(&address->addr)->sin6_port);
+    if (port == core->controlPort)
+        core->controlSocket = socket;
+    return socket;
+}
+
+int TFtpConnection::Core::OnCloseSocket(void *user, curl_socket_t socket)
+{
+    auto *core = static_cast<Core *>(user);
+    curl_socket_t expected = socket;
+    core->controlSocket.compare_exchange_strong(expected, CURL_SOCKET_BAD);
+    return ::close(socket);
+}
+
+int TFtpConnection::Core::OnDebug(CURL *, curl_infotype type, char *data, size_t size, void *user)
+{
+    if (type != CURLINFO_HEADER_OUT)
+        return 0;
+    auto *core = static_cast<Core *>(user);
+    QByteArray command(data, qsizetype(std::min<size_t>(size, size_t(MaxReplyBytes))));
+    while (command.endsWith('\n') || command.endsWith('\r'))
+        command.chop(1);
+    core->lastCommand = command;
+    return 0;
 }
 
 size_t TFtpConnection::Core::OnHeader(char *data, size_t size, size_t count, void *user)

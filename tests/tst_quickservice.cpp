@@ -644,12 +644,16 @@ void QuickServiceTest::reconnectKeepsFolder()
             .closeConnection()}));
     bool moved = false, deleted = false;
     QString folder;
+    std::atomic<bool> dropped{false};
+    connect(&server, &ScriptedFtpServer::ClientDisconnected, this, [&dropped] { dropped = true; });
     QVERIFY(RunOffThread([&] {
         auto ftp = session->Connect(Scripted(server), {5, 5, 5});
         if (!ftp)
             return;
         moved = ftp->SetCurrentDirectory(QStringLiteral("pub"));
-        QThread::msleep(300);  // the server's goodbye arrives
+        // Until the server has closed its side.
+        for (QDeadlineTimer wait(5000); !dropped && !wait.hasExpired();)
+            QThread::msleep(5);
         deleted = ftp->DeleteFile(QStringLiteral("a.txt"));
         ftp->GetCurrentDirectory(folder);
     }));

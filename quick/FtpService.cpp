@@ -45,12 +45,13 @@ constexpr int QuitReplySeconds = 5;
 // One wait of the drive loop; curl's own timers shorten it.
 constexpr int PollSliceMs = 1000;
 
-void GlobalInit()
+// libcurl's process-wide set-up, once; false when it failed.
+bool GlobalInit()
 {
     static std::once_flag once;
     static CURLcode result = CURLE_OK;
     std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-    (void)result;
+    return result == CURLE_OK;
 }
 
 bool ValidName(const QString &name)
@@ -783,9 +784,7 @@ TFtpSession::~TFtpSession() = default;
 
 std::unique_ptr<TFtpSession> TFtpSession::Open(const QString &agent)
 {
-    GlobalInit();
-    curl_version_info_data *info = curl_version_info(CURLVERSION_NOW);
-    if (!info)
+    if (!GlobalInit() || !curl_version_info(CURLVERSION_NOW))
         return nullptr;
     std::unique_ptr<TFtpSession> session(new TFtpSession);
     session->d->agent = agent;

@@ -24,8 +24,6 @@ inline const QString LocalFolderUnreadable = QStringLiteral("Impossible de lire 
 // A remote folder of a folder upload that cannot be entered: its local
 // counterpart is left out.
 inline const QString RemoteFolderSkipped = QStringLiteral("Répertoire distant \"%0:s\" inaccessible, son contenu n'est pas copié");
-// Another transfer of the same connection is running.
-inline const QString TransferInProgress = QStringLiteral("Un transfert est déjà en cours sur cette connexion");
 
 } // namespace QuickTexts
 

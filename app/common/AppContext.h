@@ -101,13 +101,8 @@ public:
     QMetaObject::Connection Connect(const Sender *sender, Signal signal, const QObject *receiver, Handler handler) const
     {
         const QPointer<QWidget> window = window_;
-        return QObject::connect(sender, signal, receiver, [window, handler](auto &&...args) mutable {
-            RunHandler(window, [&] {
-                if constexpr (std::is_invocable_v<Handler &, decltype(args)...>)
-                    handler(std::forward<decltype(args)>(args)...);
-                else
-                    handler();
-            });
+        return QObject::connect(sender, signal, receiver, [window, handler](auto &&...args) mutable -> void {
+            RunHandler(window, [&] { Call(handler, std::forward<decltype(args)>(args)...); });
         });
     }
 
@@ -120,6 +115,17 @@ public:
     }
 
 private:
+    // Calls handler with the signal's arguments, or with none when it takes
+    // none.
+    template <typename Handler, typename... Args>
+    static void Call(Handler &handler, Args &&...args)
+    {
+        if constexpr (std::is_invocable_v<Handler &, Args...>)
+            handler(std::forward<Args>(args)...);
+        else
+            handler();
+    }
+
     QWidget *window_;
     TVexFtp *client_;
     QPointer<QTabWidget> host_;

@@ -6,8 +6,10 @@
 //
 //   velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILE LOCAL_FOLDER
 
+#include "AppContext.h"
 #include "AppFiles.h"
 #include "AppIcon.h"
+#include "ExplorerTab.h"
 #include "Ftp.h"
 #include "FtpListView.h"
 #include "MainWindow.h"
@@ -64,7 +66,7 @@ int main(int argc, char **argv)
 
     TfrmMain w;
     w.show();
-    w.SelectLocalFolder(QDir(args.at(6)).absolutePath());
+    w.Context().SelectLocalFolder(QDir(args.at(6)).absolutePath());
     Find<QLineEdit>(w, "connect")->setText(QStringLiteral("Démo Velmar (local)"));
     Find<QLineEdit>(w, "HostTxt")->setText(args.at(1));
     Find<QLineEdit>(w, "PortTxt")->setText(args.at(2));
@@ -81,7 +83,7 @@ int main(int argc, char **argv)
             started = true;
             // The download waits inside; this timer keeps watching meanwhile.
             QTimer::singleShot(0, &w, [&] {
-                if (!w.DownloadRemoteListFile(remoteFile))
+                if (!w.Explorer().DownloadRemoteListFile(remoteFile))
                     app.exit(1);
             });
         } else if (started && !ready && TransferWellUnderWay(w)) {

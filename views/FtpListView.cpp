@@ -1,5 +1,6 @@
 #include "FtpListView.h"
 
+#include "ClientBinding.h"
 #include "DropFiles.h"
 #include "Ftp.h"
 #include "FtpData.h"
@@ -126,7 +127,7 @@ public:
 struct TVexFtpListView::Private {
     TVexFtpListView *q = nullptr;
     QPointer<TVexFtp> client;
-    int listingSlot = -1;
+    TClientBinding binding;
 
     bool accept = false;
     bool ascending = true;
@@ -153,13 +154,6 @@ struct TVexFtpListView::Private {
         if (viewStyle == vsReport)
             return report;
         return icons;
-    }
-
-    void Detach()
-    {
-        if (client && listingSlot > 0)
-            client->RemoveNotifyListener(nkListingDone, listingSlot);
-        listingSlot = -1;
     }
 
     QList<int> SelectedRows() const
@@ -311,10 +305,7 @@ TVexFtpListView::TVexFtpListView(QWidget *parent)
     d->ApplyAccept();
 }
 
-TVexFtpListView::~TVexFtpListView()
-{
-    d->Detach();
-}
+TVexFtpListView::~TVexFtpListView() = default;
 
 TVexFtp *TVexFtpListView::Client() const
 {
@@ -325,14 +316,14 @@ void TVexFtpListView::SetClient(TVexFtp *client)
 {
     if (client && client == d->client)
         return;
-    d->Detach();
+    d->binding.Bind(client);
     d->client = client;
     if (!client) {
         d->model->Clear();
         return;
     }
-    d->listingSlot = client->AddNotifyListener(nkListingDone, [this](TVexFtp *) { Refresh(); });
-    if (d->listingSlot < 0)
+    d->binding.OnNotify(nkListingDone, [this](TVexFtp *) { Refresh(); });
+    if (!d->binding.Complete())
         qWarning("TVexFtpListView: the client's listing listeners are all taken; the list will not follow it");
     if (client->Directories().Count() + client->Files().Count() > 0)
         Refresh();

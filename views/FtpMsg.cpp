@@ -1,5 +1,6 @@
 #include "FtpMsg.h"
 
+#include "ClientBinding.h"
 #include "Ftp.h"
 #include "Prompts.h"
 
@@ -124,15 +125,13 @@ struct TVexFtpMessenger::Private
 {
     explicit Private(TVexFtpMessenger *owner) : q(owner) {}
 
-    void Detach();
     void HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo);
     void HandleError(FtpError error, const QString &addinfo);
     void Append(const QStringList &texts);
 
     TVexFtpMessenger *q;
     QPointer<TVexFtp> client;
-    int infoSlot = -1;
-    int errorSlot = -1;
+    TClientBinding binding;
     bool autoScroll = true;
     TMessengerStyle style = msgClassic;
     bool connectedShown = false;
@@ -144,17 +143,6 @@ struct TVexFtpMessenger::Private
     QString statusFileName = QStringLiteral("Status.txt");
     QAction *saveAction = nullptr;
 };
-
-void TVexFtpMessenger::Private::Detach()
-{
-    if (client) {
-        client->RemoveInfoListener(infoSlot);
-        client->RemoveErrorListener(errorSlot);
-    }
-    client = nullptr;
-    infoSlot = -1;
-    errorSlot = -1;
-}
 
 void TVexFtpMessenger::Private::HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo)
 {
@@ -236,10 +224,7 @@ TVexFtpMessenger::TVexFtpMessenger(QWidget *parent)
     connect(d->saveAction, &QAction::triggered, this, [this] { SaveStatus(); });
 }
 
-TVexFtpMessenger::~TVexFtpMessenger()
-{
-    d->Detach();
-}
+TVexFtpMessenger::~TVexFtpMessenger() = default;
 
 bool TVexFtpMessenger::AutoScroll() const { return d->autoScroll; }
 void TVexFtpMessenger::SetAutoScroll(bool on) { d->autoScroll = on; }
@@ -250,21 +235,14 @@ void TVexFtpMessenger::SetClient(TVexFtp *client)
 {
     if (client == d->client.data())
         return;
-    d->Detach();
+    d->binding.Bind(client);
+    d->client = client;
     if (!client)
         return;
-    d->client = client;
-    // The client keeps copies of these callbacks; the guard makes a copy that
-    // is called after this log is gone do nothing.
-    const QPointer<TVexFtpMessenger> self(this);
-    d->infoSlot = client->AddInfoListener([self](TVexFtp *sender, FtpInfo info, const QString &addinfo) {
-        if (self)
-            self->d->HandleInfo(sender, info, addinfo);
+    d->binding.OnInfo([this](TVexFtp *sender, FtpInfo info, const QString &addinfo) {
+        d->HandleInfo(sender, info, addinfo);
     });
-    d->errorSlot = client->AddErrorListener([self](TVexFtp *, FtpError error, const QString &addinfo) {
-        if (self)
-            self->d->HandleError(error, addinfo);
-    });
+    d->binding.OnError([this](TVexFtp *, FtpError error, const QString &addinfo) { d->HandleError(error, addinfo); });
 }
 
 TMessengerStyle TVexFtpMessenger::Style() const { return d->style; }

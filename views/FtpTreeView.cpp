@@ -1,5 +1,6 @@
 #include "FtpTreeView.h"
 
+#include "ClientBinding.h"
 #include "DropFiles.h"
 #include "FileIcons.h"
 #include "Ftp.h"
@@ -66,9 +67,7 @@ struct TVexFtpTreeView::Private {
 
     TVexFtpTreeView *q = nullptr;
     QPointer<TVexFtp> client;
-    int infoSlot = -1;
-    int directorySlot = -1;
-    int listingSlot = -1;
+    TClientBinding binding;
 
     bool accept = true;
     bool preload = true;
@@ -93,19 +92,6 @@ struct TVexFtpTreeView::Private {
     }
     QTreeWidgetItem *Root() const { return Item(siteRoot); }
     QTreeWidgetItem *Current() const { return Item(currentNode); }
-
-    void Detach()
-    {
-        if (client) {
-            if (infoSlot > 0)
-                client->RemoveInfoListener(infoSlot);
-            if (directorySlot > 0)
-                client->RemoveNotifyListener(nkDirectoryChanged, directorySlot);
-            if (listingSlot > 0)
-                client->RemoveNotifyListener(nkListingDone, listingSlot);
-        }
-        infoSlot = directorySlot = listingSlot = -1;
-    }
 
     // The site of key; a site whose root was deleted is forgotten.
     Site *FindSite(const QString &key)
@@ -401,10 +387,7 @@ TVexFtpTreeView::TVexFtpTreeView(QWidget *parent)
     d->ApplyWebStyle();
 }
 
-TVexFtpTreeView::~TVexFtpTreeView()
-{
-    d->Detach();
-}
+TVexFtpTreeView::~TVexFtpTreeView() = default;
 
 TVexFtp *TVexFtpTreeView::Client() const
 {
@@ -415,7 +398,7 @@ void TVexFtpTreeView::SetClient(TVexFtp *client)
 {
     if (client && client == d->client)
         return;
-    d->Detach();
+    d->binding.Bind(client);
     d->client = client;
     if (!client) {
         clear();
@@ -423,10 +406,10 @@ void TVexFtpTreeView::SetClient(TVexFtp *client)
         d->siteRoot = d->currentNode = QPersistentModelIndex();
         return;
     }
-    d->infoSlot = client->AddInfoListener([this](TVexFtp *, FtpInfo info, const QString &) { d->OnInfo(info); });
-    d->directorySlot = client->AddNotifyListener(nkDirectoryChanged, [this](TVexFtp *) { d->FollowDirectory(); });
-    d->listingSlot = client->AddNotifyListener(nkListingDone, [this](TVexFtp *) { d->ListingDone(); });
-    if (d->infoSlot < 0 || d->directorySlot < 0 || d->listingSlot < 0)
+    d->binding.OnInfo([this](TVexFtp *, FtpInfo info, const QString &) { d->OnInfo(info); });
+    d->binding.OnNotify(nkDirectoryChanged, [this](TVexFtp *) { d->FollowDirectory(); });
+    d->binding.OnNotify(nkListingDone, [this](TVexFtp *) { d->ListingDone(); });
+    if (!d->binding.Complete())
         qWarning("TVexFtpTreeView: some of the client's listener slots are all taken; the tree will not follow it fully");
     // A client bound after its login still gets its site root.
     if (client->LoggedIn())

@@ -6,8 +6,11 @@
 // display (speed, pie, sizes).
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
 #include "Confirme.h"
 #include "DialUpBackend.h"
+#include "ExplorerTab.h"
+#include "FrontEnd.h"
 #include "Ftp.h"
 #include "FtpListView.h"
 #include "FtpMsg.h"
@@ -310,9 +313,9 @@ void TestFrontEnd::loginFillsLogListAndTree()
     const QTimer *ok = Find<QTimer>(w, "ok");
     QVERIFY(ok->isActive());
     QCOMPARE(ok->interval(), 2000);
-    w.okTimer();
+    w.FrontEnd().okTimer();
     QCOMPARE(Colour(w, "oklogin"), QColor(0, 255, 0));
-    w.okTimer();
+    w.FrontEnd().okTimer();
     QCOMPARE(Colour(w, "oklogin"), QColor(0, 128, 0));
     for (const char *command : {"Tlcharger1", "Envoyer1", "Comparerlessites1"})
         QVERIFY2(Find<QAction>(w, command)->isEnabled(), command);
@@ -326,13 +329,13 @@ void TestFrontEnd::loginFillsLogListAndTree()
     QVERIFY(RemoteTree(w)->SiteRoot());
     QCOMPARE(ChildTexts(RemoteTree(w)->SiteRoot()), (QStringList{"docs", "pub"}));
     QCOMPARE(RemoteTree(w)->currentItem(), RemoteTree(w)->SiteRoot());
-    QCOMPARE(w.TreeFolder(), QString());
+    QCOMPARE(w.Context().TreeFolder(), QString());
 
     // A folder change lists the new folder and follows in the tree.
     w.VexFtp1()->ChangeDirectory(QStringLiteral("pub"));
     QTRY_COMPARE_WITH_TIMEOUT(ListCaptions(w), (QStringList{"..", "linux", "notes.txt"}), WaitMs);
     QCOMPARE(Find<QLabel>(w, "repencours")->text(), QStringLiteral("Répertoire distant en cours: pub"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.TreeFolder(), QStringLiteral("/pub"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Context().TreeFolder(), QStringLiteral("/pub"), WaitMs);
     QCOMPARE(ChildTexts(RemoteTree(w)->CurrentNode()), QStringList{"linux"});
     w.VexFtp1()->Close();
 }
@@ -376,35 +379,35 @@ void TestFrontEnd::tabHandOverCarriesTreeFolder()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     QTabWidget *tabs = Find<QTabWidget>(w, "PageControl1");
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
     // Without a connection a tab change only says which explorer is used.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
-    QVERIFY(w.QuickExplorerActive());
+    QVERIFY(w.Context().QuickExplorerActive());
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
 
     QVERIFY(LogIn(w));
     w.VexFtp1()->ChangeDirectory(QStringLiteral("/pub/linux"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.TreeFolder(), QStringLiteral("/pub/linux"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Context().TreeFolder(), QStringLiteral("/pub/linux"), WaitMs);
     // Selecting a node by hand names its folder.
     RemoteTree(w)->setCurrentItem(RemoteTree(w)->SiteRoot());
-    QCOMPARE(w.TreeFolder(), QString());
+    QCOMPARE(w.Context().TreeFolder(), QString());
     RemoteTree(w)->setCurrentItem(RemoteTree(w)->CurrentNode());
-    QCOMPARE(w.TreeFolder(), QStringLiteral("/pub/linux"));
+    QCOMPARE(w.Context().TreeFolder(), QStringLiteral("/pub/linux"));
 
     // The explorer's connection is handed over: the client closes (the
     // quick-explorer panel takes the folder once it is in the window).
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
-    QVERIFY(w.QuickExplorerActive());
+    QVERIFY(w.Context().QuickExplorerActive());
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Connected(), WaitMs);
     // Back on the explorer tab with no panel connection, nothing reconnects.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
     QTest::qWait(100);
     QVERIFY(!w.VexFtp1()->Connected());
     // Connect on another tab does only the dial-up step.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet4"));
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QVERIFY(!w.VexFtp1()->Connected());
 }
 
@@ -430,7 +433,7 @@ void TestFrontEnd::existingFileAnswers()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     window = &w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     // A partial local copy whose bytes differ from the server's, so that a
     // resume (kept start, server's rest), an overwrite and a skip all differ.
@@ -439,7 +442,7 @@ void TestFrontEnd::existingFileAnswers()
     QVERIFY(WriteFile(path, partial));
 
     confirmActions = {action};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
 
     QCOMPARE(confirmsShown.size(), 1);
@@ -449,7 +452,7 @@ void TestFrontEnd::existingFileAnswers()
     QCOMPARE(shown.buttons, (QStringList{"&Reprendre", "&Tout reprendre", "&Ecraser", "T&out écraser", "&Annuler"}));
     QVERIFY(shown.resumeEnabled); // the server restarts transfers
     QVERIFY(!shown.listAccepted); // the client is busy meanwhile
-    QCOMPARE(w.AnswerForAll(), answerForAll);
+    QCOMPARE(w.Context().AnswerForAll(), answerForAll);
 
     const QByteArray content = ReadFile(path);
     if (result == QLatin1String("resumed"))
@@ -479,7 +482,7 @@ void TestFrontEnd::answerForAllAppliesToLaterFiles()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     window = &w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const QByteArray partial(500, 'Y');
     for (const char *name : {"donnees.bin", "autres.bin"})
@@ -487,24 +490,24 @@ void TestFrontEnd::answerForAllAppliesToLaterFiles()
     const QByteArray expected = resumed ? partial + remoteData.mid(partial.size()) : remoteData;
 
     confirmActions = {action};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
-    QVERIFY(w.AnswerForAll());
+    QVERIFY(w.Context().AnswerForAll());
     // The next file gets the same answer without a dialog.
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QCOMPARE(confirmsShown.size(), 1);
     QCOMPARE(ReadFile(local->filePath(QStringLiteral("donnees.bin"))), expected);
     QCOMPARE(ReadFile(local->filePath(QStringLiteral("autres.bin"))), expected);
-    QVERIFY(w.AnswerForAll());
+    QVERIFY(w.Context().AnswerForAll());
 
     // Once cleared (as an upload command does), the dialog asks again.
-    w.SetAnswerForAll(false);
+    w.Context().SetAnswerForAll(false);
     confirmActions = {ctCancel};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QCOMPARE(confirmsShown.size(), 2);
-    QVERIFY(!w.AnswerForAll());
+    QVERIFY(!w.Context().AnswerForAll());
     w.VexFtp1()->Close();
 }
 
@@ -513,16 +516,16 @@ void TestFrontEnd::scheduledRunOverwritesWithoutDialog()
     if (!StartServer())
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const QString path = local->filePath(QStringLiteral("donnees.bin"));
     QVERIFY(WriteFile(path, QByteArray(700, 'Z')));
-    w.SetScheduledRunActive(true);
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    w.Context().SetScheduledRunActive(true);
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QVERIFY(confirmsShown.isEmpty());
     QCOMPARE(ReadFile(path), remoteData);
-    QVERIFY(!w.AnswerForAll());
+    QVERIFY(!w.Context().AnswerForAll());
     w.VexFtp1()->Close();
 }
 
@@ -532,7 +535,7 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     w.show();
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const auto *bar = Find<QProgressBar>(w, "ProgressBar1");
     const char *controls[] = {"progression", "ProgressBar1", "cent", "debit", "encours"};
@@ -544,7 +547,7 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
             for (const char *name : controls)
                 shownDuringTransfer = shownDuringTransfer && Find<QWidget>(w, name)->isVisible();
     });
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("donnees.bin")));
     QCOMPARE(bar->maximum(), int(remoteData.size()));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     w.VexFtp1()->RemoveInfoListener(slot);
@@ -567,7 +570,7 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
     // A file that went from the server: refused, the status says why, and
     // the display does not stay up.
     QVERIFY(QFile::remove(QDir(server->RootPath()).filePath(QStringLiteral("autres.bin"))));
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(w.Explorer().DownloadRemoteListFile(QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(Panel(w, 1), QStringLiteral("Accès refusé ou fichier non trouvé"), WaitMs);
 
@@ -614,10 +617,10 @@ void TestFrontEnd::remoteNamesStayInLocalFolder()
     const QString folder = local->filePath(QStringLiteral("telechargements"));
     QVERIFY(QDir().mkpath(folder));
     TfrmMain w;
-    w.SelectLocalFolder(folder);
+    w.Context().SelectLocalFolder(folder);
     QVERIFY(LogIn(w));
 
-    QCOMPARE(w.DownloadRemoteListFile(remoteName), !savedAs.isEmpty());
+    QCOMPARE(w.Explorer().DownloadRemoteListFile(remoteName), !savedAs.isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     const QStringList inFolder = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     QCOMPARE(inFolder, savedAs.isEmpty() ? QStringList() : QStringList{savedAs});

@@ -3,6 +3,7 @@
 // notification-area icon, help, about, the mail link and shutdown.
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
 #include "Ftp.h"
 #include "MainWindow.h"
 #include "RadioGroup.h"
@@ -305,11 +306,11 @@ void TestMainWindow::firstRun()
     QCOMPARE(Find<QCalendarWidget>(w, "MonthCalendar1")->selectedDate(), QDate::currentDate());
     QCOMPARE(Find<QListWidget>(w, "ListBox2")->currentRow(), QTime::currentTime().hour());
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), QStringLiteral("Programmation désactivée"));
-    QCOMPARE(w.SchedulerEnabled(), 0);
-    QVERIFY(!w.Quitting());
-    QVERIFY(!w.ScheduledRunActive());
-    QVERIFY(w.OpenedFiles().isEmpty());
-    QCOMPARE(w.ProfilePath(), fx->ProfilePath());
+    QCOMPARE(w.Context().SchedulerEnabled(), 0);
+    QVERIFY(!w.Context().Quitting());
+    QVERIFY(!w.Context().ScheduledRunActive());
+    QVERIFY(w.Context().OpenedFiles().isEmpty());
+    QCOMPARE(w.Context().ProfilePath(), fx->ProfilePath());
 
     // The editor without a profile file, and the client's designed modes.
     QCOMPARE(Find<QLineEdit>(w, "connect")->text(), QStringLiteral("connect"));
@@ -380,7 +381,7 @@ void TestMainWindow::closeWritesAllAndRestartRestores()
     QCOMPARE(Find<QLabel>(w, "replocal1")->text(), downloads.path());
     QCOMPARE(Find<QLabel>(w, "replocal")->text(),
              QStringLiteral("Répertoire local en cours: ") + downloads.path().toLower() + QLatin1Char('/'));
-    QCOMPARE(w.LocalFolder(), downloads.path() + QLatin1Char('/'));
+    QCOMPARE(w.Context().LocalFolder(), downloads.path() + QLatin1Char('/'));
     QCOMPARE(w.pos(), QPoint(12, 34));
     QCOMPARE(w.size(), QSize(780, 590));
     QCOMPARE(Find<TRadioGroup>(w, "modetransfert")->ItemIndex(), 0);
@@ -398,7 +399,7 @@ void TestMainWindow::closeWritesAllAndRestartRestores()
     QCOMPARE(Find<QSlider>(w, "TrackBar1")->value(), 3);
     QVERIFY(Find<QCheckBox>(w, "CheckBox9")->isChecked());
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), QStringLiteral("Programmation activée"));
-    QCOMPARE(w.SchedulerEnabled(), 1);
+    QCOMPARE(w.Context().SchedulerEnabled(), 1);
     QCOMPARE(Find<TRadioGroup>(w, "archives")->ItemIndex(), 1);
     QVERIFY(Find<QCheckBox>(w, "effacerarchive")->isChecked());
     QCOMPARE(CheckedSites(w), QStringList{"second"});
@@ -584,7 +585,7 @@ void TestMainWindow::schedulerProgramAtStartup()
     QCOMPARE(Find<QCheckBox>(w, "CheckBox9")->isEnabled(), boxEnabled);
     QCOMPARE(Find<QCheckBox>(w, "CheckBox9")->isChecked(), boxChecked);
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), label);
-    QCOMPARE(w.SchedulerEnabled(), boxChecked ? 1 : 0);
+    QCOMPARE(w.Context().SchedulerEnabled(), boxChecked ? 1 : 0);
 }
 
 void TestMainWindow::downloadsFolderButton()
@@ -600,7 +601,7 @@ void TestMainWindow::downloadsFolderButton()
     fx->prompter.QueuePath(downloads.path());
     Find<QPushButton>(w, "dialog3")->click();
     QCOMPARE(Find<QLineEdit>(w, "tele")->text(), downloads.path());
-    QCOMPARE(w.LocalFolder(), downloads.path() + QLatin1Char('/'));
+    QCOMPARE(w.Context().LocalFolder(), downloads.path() + QLatin1Char('/'));
 }
 
 void TestMainWindow::helpFromAnyField()
@@ -646,14 +647,14 @@ void TestMainWindow::shutdownDeletesOpenedFiles()
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     TfrmMain w;
-    w.OpenedFiles() << files << temp.filePath("déjà supprimé.txt");
+    w.Context().OpenedFiles() << files << temp.filePath("déjà supprimé.txt");
     QSignalSpy closed(&w, &TfrmMain::Closed);
     QVERIFY(w.close());
     QCOMPARE(closed.count(), 1);
     for (const QString &path : files)
         QVERIFY2(!QFile::exists(path), qPrintable(path));
-    QVERIFY(w.OpenedFiles().isEmpty());
-    QVERIFY(!w.Quitting());
+    QVERIFY(w.Context().OpenedFiles().isEmpty());
+    QVERIFY(!w.Context().Quitting());
     QCOMPARE(TShellFixture::ReadPreferences().size(), 16); // no site checked
 }
 
@@ -663,7 +664,7 @@ void TestMainWindow::quitSetsQuitting()
     w.show();
     QSignalSpy closed(&w, &TfrmMain::Closed);
     Find<QAction>(w, "Quitter1")->trigger();
-    QVERIFY(w.Quitting());
+    QVERIFY(w.Context().Quitting());
     QCOMPARE(closed.count(), 1);
     QVERIFY(!w.isVisible());
 }

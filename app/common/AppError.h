@@ -1,7 +1,8 @@
 #pragma once
 // A failure inside a command, a timer tick or a creation step of the main
-// window. It is caught where the step was started: the text is shown to the
-// user and the rest of that step is abandoned; the program keeps running.
+// window. It is caught in one place, where the window runs its handlers
+// (Commands.h): the text is shown to the user and the rest of that step is
+// abandoned; the program keeps running.
 
 #include <QString>
 #include <exception>

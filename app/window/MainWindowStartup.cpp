@@ -4,17 +4,22 @@
 
 #include "MainWindowPrivate.h"
 
-#include "AppError.h"
+#include "AppContext.h"
 #include "AppFiles.h"
-#include "DialUp.h"
+#include "AppTexts.h"
+#include "DialUpMonitor.h"
+#include "ExplorerTab.h"
 #include "Ftp.h"
 #include "FtpCache.h"
 #include "Preferences.h"
-#include "Prompts.h"
+#include "QuickExplorerTab.h"
 #include "RadioGroup.h"
+#include "SchedulerTab.h"
+#include "SiteManager.h"
 #include "StrictDecimal.h"
+#include "TransferDisplay.h"
+#include "UpdateTab.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,13 +27,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QSlider>
 #include <QStandardPaths>
-#include <QTabWidget>
-#include <QTextBlock>
-#include <QTime>
 
 namespace {
 QString DocumentsFolder()
@@ -44,39 +44,29 @@ QString YesNo(bool on)
     return on ? Pref::Yes : Pref::No;
 }
 
-// The scheduler program kept beside the executable; a missing or unreadable
-// file leaves the program text as it is.
-void LoadSchedulerProgram(QPlainTextEdit *memo)
-{
-    const TProfileFile file = ReadProfileFile(FilePathInFilesFolder(QStringLiteral("programmation.ini")));
-    if (file.state != TProfileFileState::Read)
-        return;
-    QStringList lines;
-    for (const QByteArray &line : file.lines)
-        lines.append(QString::fromUtf8(line));
-    memo->setPlainText(lines.join(QLatin1Char('\n')));
-}
-
+// A numeric value that is not a decimal number raises TVelmarError: the
+// steps after it are skipped.
 void RestorePreferences(TfrmMain *w, TfrmMain::Private &d)
 {
     const std::unique_ptr<QSettings> settings = OpenPreferences();
     if (!settings)
         return;
     const auto text = [&settings](const QString &name) { return settings->value(name).toString(); };
+    TAppContext &context = *d.context;
 
     const bool startOnSettings = text(Pref::Startup) != Pref::No;
     d.demarrage->setChecked(startOnSettings);
     if (startOnSettings)
-        d.PageControl1->setCurrentWidget(d.TabSheet4);
+        context.ShowPage(TPage::Settings);
 
     // An empty folder would leave the program without a downloads folder:
     // the documents folder stays.
     const QString downloads = text(Pref::Downloads);
     if (!downloads.isEmpty()) {
         d.tele->setText(downloads);
-        d.replocal->setText(downloads);
-        d.replocal1->setText(downloads);
-        w->SelectLocalFolder(downloads);
+        d.update->replocal()->setText(downloads);
+        d.quickExplorer->replocal1()->setText(downloads);
+        context.SelectLocalFolder(downloads);
     }
 
     w->move(StrToInt(text(Pref::Left)), w->y());
@@ -95,9 +85,9 @@ void RestorePreferences(TfrmMain *w, TfrmMain::Private &d)
         w->TransfertypeChange();
     }
 
-    d.activer->setChecked(text(Pref::AutoDial) == Pref::Yes);
-    d.deconnecter->setChecked(text(Pref::HangUpOnQuit) == Pref::Yes);
-    d.CheckBox8->setChecked(text(Pref::Tray) == Pref::Yes);
+    d.dialUp->activer()->setChecked(text(Pref::AutoDial) == Pref::Yes);
+    d.dialUp->deconnecter()->setChecked(text(Pref::HangUpOnQuit) == Pref::Yes);
+    d.scheduler->CheckBox8()->setChecked(text(Pref::Tray) == Pref::Yes);
     w->CheckBox8Click();
 
     const QString noop = text(Pref::Noop);
@@ -113,11 +103,8 @@ void RestorePreferences(TfrmMain *w, TfrmMain::Private &d)
 
     const QString scheduler = text(Pref::Scheduler);
     if (!scheduler.isEmpty())
-        d.schedulerEnabled = StrToInt(scheduler);
-    const bool schedulerOn = d.schedulerEnabled == 1;
-    d.CheckBox9->setChecked(schedulerOn);
-    d.schedulerEnabled = schedulerOn ? 1 : 0;
-    d.Label24->setText(schedulerOn ? MainText::SchedulerOn : MainText::SchedulerOff);
+        context.SetSchedulerEnabled(StrToInt(scheduler));
+    d.scheduler->ShowSchedulerEnabled(context.SchedulerEnabled() == 1);
 
     const QString archivePlace = text(Pref::ArchivePlace);
     if (!archivePlace.isEmpty())
@@ -127,16 +114,8 @@ void RestorePreferences(TfrmMain *w, TfrmMain::Private &d)
     // No value is written while no site is checked, and a deleted site may
     // leave an index past the end: neither is an error.
     const QString site = text(Pref::DefaultSite);
-    if (d.ListBox1->count() > 0 && !site.isEmpty()) {
-        const int index = StrToInt(site);
-        if (index >= 0 && index < d.ListBox1->count()) {
-            d.fillingSiteList = true;
-            d.ListBox1->setCurrentRow(index);
-            d.ListBox1->item(index)->setCheckState(Qt::Checked);
-            d.fillingSiteList = false;
-            w->ListBox1Click();
-        }
-    }
+    if (d.sites->SiteCount() > 0 && !site.isEmpty())
+        d.sites->SelectDefaultSite(StrToInt(site));
 }
 
 void SavePreferences(const TfrmMain *w, const TfrmMain::Private &d)
@@ -151,12 +130,12 @@ void SavePreferences(const TfrmMain *w, const TfrmMain::Private &d)
     values.insert(Pref::Height, QString::number(w->height()));
     values.insert(Pref::AsciiMode, QString::number(d.modetransfert->ItemIndex()));
     values.insert(Pref::PassiveMode, QString::number(d.modeftp->ItemIndex()));
-    values.insert(Pref::AutoDial, YesNo(d.activer->isChecked()));
-    values.insert(Pref::HangUpOnQuit, YesNo(d.deconnecter->isChecked()));
+    values.insert(Pref::AutoDial, YesNo(d.dialUp->activer()->isChecked()));
+    values.insert(Pref::HangUpOnQuit, YesNo(d.dialUp->deconnecter()->isChecked()));
     values.insert(Pref::Noop, QString::number(d.noop->currentIndex()));
-    values.insert(Pref::Scheduler, QString::number(d.schedulerEnabled));
+    values.insert(Pref::Scheduler, QString::number(d.context->SchedulerEnabled()));
     values.insert(Pref::Compression, QString::number(d.TrackBar1->value()));
-    values.insert(Pref::Tray, YesNo(d.CheckBox8->isChecked()));
+    values.insert(Pref::Tray, YesNo(d.scheduler->CheckBox8()->isChecked()));
     values.insert(Pref::ArchivePlace, QString::number(d.archives->ItemIndex()));
     values.insert(Pref::DeleteArchive, YesNo(d.effacerarchive->isChecked()));
 
@@ -165,9 +144,8 @@ void SavePreferences(const TfrmMain *w, const TfrmMain::Private &d)
             settings->setValue(name, values.value(name));
             continue;
         }
-        for (int row = 0; row < d.ListBox1->count(); ++row)
-            if (d.ListBox1->item(row)->checkState() == Qt::Checked)
-                settings->setValue(name, QString::number(row));
+        for (int row : d.sites->CheckedSites())
+            settings->setValue(name, QString::number(row));
     }
     settings->sync();
 }
@@ -175,71 +153,55 @@ void SavePreferences(const TfrmMain *w, const TfrmMain::Private &d)
 
 void TfrmMain::FormCreate()
 {
-    try {
-        d->camembert->clear();
-        d->scheduledRunActive = false;
-        d->answerForAll = false;
-        d->MonthCalendar1->setSelectedDate(QDate::currentDate());
-        d->schedulerEnabled = 0;
-        d->ListBox2->setCurrentRow(0);
+    TAppContext &context = *d->context;
+    d->explorer->TransferDisplay()->ClearPie();
+    context.SetScheduledRunActive(false);
+    context.SetAnswerForAll(false);
+    d->scheduler->ClearSchedule();
 
-        // The quick-explorer panel's log gets its "&Sauvegarder le status"
-        // menu from the panel itself.
+    // The quick-explorer panel's log gets its "&Sauvegarder le status" menu
+    // from the panel itself.
 
-        d->openedFiles.clear();
-        d->quitting = false;
+    context.OpenedFiles().clear();
+    context.SetQuitting(false);
 
-        PurgeListCache(true, true, 7);
+    PurgeListCache(true, true, 7);
 
-        // A machine without a dial-up service lists nothing: "Connexions"
-        // stays empty and the start goes on.
-        d->DialUp1->GetEntries();
+    // A machine without a dial-up service lists nothing: "Connexions" stays
+    // empty and the start goes on.
+    DialUp1()->GetEntries();
 
-        d->asciimode->setCurrentIndex(0);
-        d->Transfertype->setCurrentIndex(0);
+    d->asciimode->setCurrentIndex(0);
+    d->Transfertype->setCurrentIndex(0);
 
-        move(0, 0);
-        d->PageControl1->setCurrentWidget(d->TabSheet1);
+    move(0, 0);
+    context.ShowPage(TPage::Explorer);
 
-        ReadComputerProperties();
+    ReadComputerProperties();
 
-        d->tele->setText(DocumentsFolder());
-        d->tempo->setText(QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/'));
+    d->tele->setText(DocumentsFolder());
+    d->tempo->setText(QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/'));
 
-        LoadSchedulerProgram(d->Memo2);
+    d->scheduler->LoadProgramFile();
 
-        d->profilePath = FilePathInFilesFolder(QStringLiteral("velmar.ini"));
-        LoadAllProfiles();
+    context.SetProfilePath(FilePathInFilesFolder(QStringLiteral("velmar.ini")));
+    d->sites->LoadAllProfiles();
+    d->sites->SetCaptionFromProfile();
 
-        d->SetCaptionFromProfile(this);
+    RestorePreferences(this, *d);
 
-        RestorePreferences(this, *d);
+    d->update->replocal()->setText(MainText::LocalFolderPrefix + context.LocalFolder().toLower());
 
-        d->replocal->setText(MainText::LocalFolderPrefix + LocalFolder().toLower());
-
-        const QString firstLine = d->Memo2->document()->firstBlock().text();
-        if (firstLine == MainText::ClearedProgram) {
-            d->CheckBox9->setEnabled(false);
-            d->CheckBox9->setChecked(false);
-            d->Label24->setText(MainText::SchedulerOff);
-            d->schedulerEnabled = 0;
-        } else {
-            d->CheckBox9->setEnabled(true);
-        }
-
-        d->ListBox2->setCurrentRow(QTime::currentTime().hour());
-    } catch (const TVelmarError &error) {
-        Prompts().Message(this, MainText::Caption, error.Text(), TMessageKind::Error);
-    } catch (const std::exception &error) {
-        Prompts().Message(this, MainText::Caption, QString::fromLocal8Bit(error.what()), TMessageKind::Error);
-    }
+    d->scheduler->ApplyClearedProgram();
+    d->scheduler->SelectCurrentHour();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    for (const QString &path : std::as_const(d->openedFiles))
+    QStringList &opened = d->context->OpenedFiles();
+    for (const QString &path : std::as_const(opened))
         QFile::remove(path);
-    d->openedFiles.clear();
+    opened.clear();
     SavePreferences(this, *d);
     event->accept();
     emit Closed();

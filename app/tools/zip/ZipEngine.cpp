@@ -3,6 +3,8 @@
 // notices cancellation and names the file when a read fails.
 #include "ZipEngine.h"
 
+#include "SystemErrorText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,40 +32,6 @@ QString ArchiveFileNameInvalid(const QString &zipName)
     return QStringLiteral("Nom d'archive invalide : %1").arg(zipName);
 }
 
-QString SystemReason(int error)
-{
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("accès refusé");
-    case ENOENT:
-        return QStringLiteral("introuvable");
-    case ENOTDIR:
-        return QStringLiteral("chemin invalide");
-    case EISDIR:
-        return QStringLiteral("c'est un dossier");
-    case ENOSPC:
-        return QStringLiteral("disque plein");
-    case EDQUOT:
-        return QStringLiteral("quota disque dépassé");
-    case EROFS:
-        return QStringLiteral("support en lecture seule");
-    case EIO:
-        return QStringLiteral("erreur d'entrée-sortie");
-    case ENAMETOOLONG:
-        return QStringLiteral("nom trop long");
-    case ELOOP:
-        return QStringLiteral("trop de liens symboliques");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("trop de fichiers ouverts");
-    case EFBIG:
-        return QStringLiteral("fichier trop grand");
-    default:
-        return QStringLiteral("erreur système %1").arg(error);
-    }
-}
-
 QString Shown(const QByteArray &path)
 {
     return QFile::decodeName(path);
@@ -71,12 +39,12 @@ QString Shown(const QByteArray &path)
 
 QString CannotReadFile(const QByteArray &path, int error)
 {
-    return QStringLiteral("Impossible de lire le fichier %1 : %2").arg(Shown(path), SystemReason(error));
+    return QStringLiteral("Impossible de lire le fichier %1 : %2").arg(Shown(path), SystemErrorReason(error));
 }
 
 QString CannotReadFolder(const QByteArray &path, int error)
 {
-    return QStringLiteral("Impossible de lire le dossier %1 : %2").arg(Shown(path), SystemReason(error));
+    return QStringLiteral("Impossible de lire le dossier %1 : %2").arg(Shown(path), SystemErrorReason(error));
 }
 
 QString CannotWriteArchive(const QString &zipName, const QString &reason)
@@ -644,7 +612,7 @@ int TZipEngine::Zip()
     if (::stat(folderBytes.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
         return Fail(CannotWriteArchive(zipName, QStringLiteral("le dossier %1 n'existe pas").arg(Shown(folderBytes))));
     if (::access(folderBytes.constData(), W_OK | X_OK) != 0)
-        return Fail(CannotWriteArchive(zipName, SystemReason(errno)));
+        return Fail(CannotWriteArchive(zipName, SystemErrorReason(errno)));
 
     // Everything to pack, checked readable.
     TCollector collector(recurse, storePaths, cancelled, archiveStat.st_dev, archiveStat.st_ino, archiveExists);
@@ -669,7 +637,7 @@ int TZipEngine::Zip()
         zip_error_t error;
         zip_error_init_with_code(&error, openError);
         const int system = zip_error_code_system(&error);
-        const QString reason = system != 0 ? SystemReason(system) : QString::fromUtf8(zip_error_strerror(&error));
+        const QString reason = system != 0 ? SystemErrorReason(system) : QString::fromUtf8(zip_error_strerror(&error));
         zip_error_fini(&error);
         return Fail(CannotWriteArchive(zipName, reason));
     }
@@ -720,7 +688,7 @@ int TZipEngine::Zip()
             zip_error_t *error = zip_get_error(archive);
             const int system = zip_error_code_system(error);
             const bool fromSystem = zip_error_system_type(error) == ZIP_ET_SYS && system != 0;
-            message = CannotWriteArchive(zipName, fromSystem ? SystemReason(system)
+            message = CannotWriteArchive(zipName, fromSystem ? SystemErrorReason(system)
                                                              : QString::fromUtf8(zip_error_strerror(error)));
         }
         return abandon(message);

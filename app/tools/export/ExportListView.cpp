@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -37,13 +38,14 @@ bool WriteWhole(const QString &path, const QByteArray &bytes, int *error)
     const QByteArray target = QFile::encodeName(path);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
-    const QByteArray name = target.mid(slash + 1);
     struct stat existing {};
     if (::stat(target.constData(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
         *error = EISDIR;
         return false;
     }
-    QByteArray temporary = folder + "/." + name + ".XXXXXX";
+    // A short hidden name, so that a target name near the length limit
+    // still leaves room for it.
+    QByteArray temporary = folder + "/.velmar-export-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         *error = errno;

@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev
   python3-pyftpdlib
   pkg-config
+  poppler-utils
 )
 
 missing=()

@@ -124,6 +124,19 @@ int TQuickFileModel::ColumnWidth(int column)
     return column >= 0 && column < ColumnCount ? Columns[column].width : 0;
 }
 
+QString TQuickFileModel::ColumnSample(int column)
+{
+    switch (column) {
+    case ColSize:
+        // Sizes up to about 100 GB.
+        return QuickSizeText(qint64(99999999) * 1024);
+    case ColDate:
+        return QuickDateText(QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58), Qt::UTC));
+    default:
+        return QString();
+    }
+}
+
 TQuickFileModel::TQuickFileModel(QObject *parent) : QAbstractTableModel(parent)
 {
     for (const ColumnInfo &column : Columns)

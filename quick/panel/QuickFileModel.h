@@ -73,8 +73,11 @@ public:
         DateTimeRole,                 // QDateTime
     };
 
-    // The width in pixels a report column starts with.
+    // The width in pixels a report column starts with, at the least.
     static int ColumnWidth(int column);
+    // The longest text a column should show whole ("Taille", "Date"); empty
+    // for columns whose texts may be shortened.
+    static QString ColumnSample(int column);
 
     explicit TQuickFileModel(QObject *parent = nullptr);
     ~TQuickFileModel() override;

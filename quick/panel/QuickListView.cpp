@@ -4,6 +4,8 @@
 
 #include "QuickFileModel.h"
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -63,8 +65,7 @@ TQuickListView::TQuickListView(TQuickFileModel *model, QWidget *parent) : QWidge
     report->header()->setStretchLastSection(false);
     report->header()->setSectionsClickable(true);
     report->header()->setSectionsMovable(false);
-    for (int column = 0; column < TQuickFileModel::ColumnCount; ++column)
-        report->header()->resizeSection(column, TQuickFileModel::ColumnWidth(column));
+    FitColumns();
     connect(report->header(), &QHeaderView::sectionClicked, this, &TQuickListView::HeaderClicked);
 
     auto *iconView = new TIconView;
@@ -108,6 +109,25 @@ template <typename View> void TQuickListView::Wire(View *view)
             [this](const QModelIndex &index) { emit RowDoubleClicked(index.row()); });
     connect(view, &QWidget::customContextMenuRequested, this,
             [this, view](const QPoint &pos) { emit ContextMenuWanted(view->viewport()->mapToGlobal(pos)); });
+}
+
+void TQuickListView::FitColumns()
+{
+    // Room for the cell's margins on both sides of the text.
+    constexpr int Margins = 16;
+    const QFontMetrics metrics(report->font());
+    for (int column = 0; column < TQuickFileModel::ColumnCount; ++column) {
+        const QString sample = TQuickFileModel::ColumnSample(column);
+        const int needed = sample.isEmpty() ? 0 : metrics.horizontalAdvance(sample) + Margins;
+        report->header()->resizeSection(column, std::max(TQuickFileModel::ColumnWidth(column), needed));
+    }
+}
+
+void TQuickListView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FitColumns();
 }
 
 void TQuickListView::SetViewStyle(TQuickViewStyle value)
@@ -177,15 +197,11 @@ QHeaderView *TQuickListView::Header() const
 
 QList<int> TQuickListView::SelectedRows() const
 {
+    // The report selects whole rows, the icon views their first cells: any
+    // selected cell counts for its row.
     QList<int> rows;
-    for (const QModelIndex &index : report->selectionModel()->selectedRows())
+    for (const QModelIndex &index : report->selectionModel()->selectedIndexes())
         rows << index.row();
-    // An icon view selects cells of the first column only; selectedRows()
-    // of a row-selecting report covers both.
-    if (rows.isEmpty())
-        for (const QModelIndex &index : report->selectionModel()->selectedIndexes())
-            if (!rows.contains(index.row()))
-                rows << index.row();
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;

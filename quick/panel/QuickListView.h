@@ -60,8 +60,14 @@ signals:
     void HeaderClicked(int column);
     void ContextMenuWanted(const QPoint &globalPos);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void ApplyViewStyle();
+    // The designed widths, widened where the font would cut a size or a
+    // date short.
+    void FitColumns();
     template <typename View> void Wire(View *view);
 
     TQuickFileModel *model;

@@ -142,9 +142,12 @@ void TZEVudeDadaVAV::BuildControls()
     folderPane->SetViewStyle(qvsSmallIcon);
     folderPane->SetMultiSelect(false);
     folderPane->SetClickEditing(false);
-    // Items as wide as their names: the pane is narrow.
+    // Small icons, one folder a line: side by side, names in a pane this
+    // narrow would be hard to tell apart.
     folderPane->IconView()->setGridSize(QSize());
     folderPane->IconView()->setUniformItemSizes(false);
+    folderPane->IconView()->setFlow(QListView::TopToBottom);
+    folderPane->IconView()->setWrapping(false);
     log = new QPlainTextEdit(leftSplitter);
     log->setObjectName(QStringLiteral("LogWindow"));
     log->setReadOnly(true);

@@ -55,6 +55,9 @@ inline const QString RenameFailed = QStringLiteral("Impossible de renommer \"%0:
 inline const QString TransferBusy = QStringLiteral("Téléchargement du fichier en cours!");
 inline const QString UploadStarted = QStringLiteral("transfert \"%0:s\"");
 inline const QString UploadComplete = QStringLiteral("Téléchargement complet");
+// The worker's uploads cut short by the end of the connection: they are not
+// reported complete.
+inline const QString UploadInterrupted = QStringLiteral("Téléchargement interrompu : la connexion a été fermée");
 // A single upload that failed without a server reply to show.
 inline const QString UploadFailed = QStringLiteral("Impossible d'envoyer le fichier \"%0:s\"");
 

@@ -966,6 +966,12 @@ void TZEVudeDadaVAV::UploadDone()
     const QPointer<TZEVudeDadaVAV> self(this);
     worker = nullptr;
     SetBusy(false);
+    // A worker whose connection was closed under it (a disconnect) stopped
+    // silently in the middle of a file: that is no complete upload.
+    if (!Connected()) {
+        DisplayError(T::UploadInterrupted);
+        return;
+    }
     DisplayInfo(T::UploadComplete);
     if (self)
         Refresh();

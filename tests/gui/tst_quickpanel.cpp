@@ -150,6 +150,7 @@ private slots:
     void popupStates();
     void transferType();
     void disconnect();
+    void disconnectedDuringWorker();
     void destroyedDuringWorker();
     void destroyedDuringGuiUpload();
 
@@ -1283,6 +1284,27 @@ void tst_QuickPanel::disconnect()
 
 // ---------------------------------------------------------------------------
 // Destruction in the middle of transfers
+
+void tst_QuickPanel::disconnectedDuringWorker()
+{
+    const QString slow = local->filePath(QStringLiteral("slow.bin"));
+    TFifo fifo(slow);
+    QVERIFY(fifo.Made());
+    panel->SetFTPOptions(AllOptions);
+    QVERIFY(ConnectTo(QStringLiteral("pub")));
+    QVERIFY(panel->UploadFiles(slow, false));
+    QTRY_VERIFY_WITH_TIMEOUT(infos.contains(Msg(QuickTexts::CopyInProgress, {"slow.bin"})), 5000);
+    // Disconnecting is allowed while busy; the worker stops at its next call.
+    panel->Disconnect();
+    QVERIFY(!panel->Connected());
+    // Lets the worker's open of the file return; it may stop reading at once.
+    fifo.Finish(Pattern(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->Busy(), 10000);
+    QVERIFY(!infos.contains(T::UploadComplete));
+    QCOMPARE(errors, QStringList{T::UploadInterrupted});
+    QVERIFY(panel->acceptDrops());
+    QCOMPARE(panel->RowCount(), 0);
+}
 
 void tst_QuickPanel::destroyedDuringWorker()
 {

@@ -46,8 +46,7 @@ QString WithoutZone(const QString &format)
     return kept.simplified();
 }
 
-// Name and type texts are compared code unit by code unit, as the design's
-// ordinal comparison does.
+// Name and type texts are compared code unit by code unit (ordinal).
 int Ordinal(const QString &a, const QString &b)
 {
     return a.compare(b, Qt::CaseSensitive);

@@ -65,7 +65,7 @@ protected:
 
 private:
     void ApplyViewStyle();
-    // The designed widths, widened where the font would cut a size or a
+    // The columns' own widths, widened where the font would cut a size or a
     // date short.
     void FitColumns();
     template <typename View> void Wire(View *view);

@@ -34,7 +34,7 @@ namespace T = QuickPanelTexts;
 
 namespace {
 
-// The design's silver.
+// The panel's colour: silver.
 const QColor Silver(192, 192, 192);
 // Widths and heights the controls start with.
 constexpr int FolderPaneWidth = 121;

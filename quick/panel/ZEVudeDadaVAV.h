@@ -249,7 +249,7 @@ private:
     void KeyReleased(int key);
     void ShowPopup(const QPoint &globalPos);
     bool AcceptsDrop(const QMimeData *mime) const;
-    // The number given with the designed "(Win32 Error %s)" texts: the
+    // The number given with the "(Win32 Error %s)" texts: the
     // connection's reason for the last failure.
     QString ErrorCode() const;
 

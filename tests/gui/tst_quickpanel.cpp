@@ -372,8 +372,8 @@ void tst_QuickPanel::comparison()
     QFETCH(QString, a);
     QFETCH(QString, b);
     QFETCH(int, order);
-    const auto row = [](const QString &spec) {
-        const QStringList parts = spec.split(QLatin1Char('|'));
+    const auto row = [](const QString &text) {
+        const QStringList parts = text.split(QLatin1Char('|'));
         TQuickFileRow result;
         result.Caption = parts.at(0);
         result.Data = std::make_shared<TExtraFileData>();
@@ -637,7 +637,7 @@ void tst_QuickPanel::listingTexts()
     QCOMPARE(model->data(big0).toString(), row("big.iso").SizeText);
     QCOMPARE(model->headerData(TQuickFileModel::ColSize, Qt::Horizontal).toString(), QStringLiteral("Taille"));
     QVERIFY(model->data(big0, Qt::TextAlignmentRole).value<Qt::Alignment>().testFlag(Qt::AlignRight));
-    // The designed widths; sizes and dates are never cut short by the font.
+    // The columns' own widths; sizes and dates are never cut short by the font.
     const QHeaderView *header = panel->FileList()->Header();
     QCOMPARE(header->sectionSize(TQuickFileModel::ColName), 150);
     QCOMPARE(header->sectionSize(TQuickFileModel::ColType), 200);
@@ -909,7 +909,7 @@ void tst_QuickPanel::deleteSelection()
 void tst_QuickPanel::newFolder()
 {
     panel->SetFTPOptions(AllOptions);
-    // Not connected: the designed error.
+    // Not connected: its own error.
     QVERIFY(!panel->CreateRemoteFolder(QStringLiteral("x")));
     QCOMPARE(errors, QStringList{T::NoConnection});
     errors.clear();
@@ -1162,7 +1162,7 @@ void tst_QuickPanel::singleUploadAndDelete()
     QVERIFY(!panel->DeleteRemoteFile(QStringLiteral("nosuch.bin")));
     QCOMPARE(errors.size(), 1);
     QVERIFY2(errors.first().startsWith(QLatin1String("550")), qPrintable(errors.first()));
-    // Without a connection it fails and says so in the designed words.
+    // Without a connection it fails and says so in its own words.
     panel->Disconnect();
     errors.clear();
     QVERIFY(!panel->DeleteRemoteFile(QStringLiteral("x.bin")));
@@ -1240,7 +1240,7 @@ void tst_QuickPanel::transferType()
     QCOMPARE(panel->FtpConnection().TransferType(), quint8(ttASCII));
     QVERIFY(panel->MenuItem(QStringLiteral("ASCII"))->isChecked());
     QCOMPARE(infos, QStringList{Msg(T::TransferTypeSet, {"ASCII"})});
-    // Setting the type shows the connection's last reply, as designed.
+    // Setting the type shows the connection's last reply.
     QCOMPARE(errors.size(), 1);
     panel->MenuItem(QStringLiteral("Binary"))->trigger();
     QCOMPARE(panel->TransferType(), ttBinary);

@@ -22,7 +22,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
-[ -x "$build/app/velmar" ] && [ -x "$build/tools/velmar-screenshot-download" ] || "$top/scripts/build.sh"
+VELMAR_BUILD_TARGETS="velmar velmar-screenshot-download" "$top/scripts/build.sh"
 mkdir -p "$out"
 
 display=""

@@ -13,6 +13,7 @@
 #include "Ftp.h"
 #include "FtpListView.h"
 #include "MainWindow.h"
+#include "Translations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,6 +54,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     InitApplicationIdentity();
+    InstallFrenchInterface();
     QApplication::setWindowIcon(VelmarIcon());
     const QStringList args = app.arguments();
     QTextStream out(stdout);

@@ -36,6 +36,14 @@ QString FilePathInFilesFolder(const QString &fileName)
     return FilesFolder() + QLatin1Char('/') + fileName;
 }
 
+QString HelpFilePath()
+{
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/aide.html");
+    if (QFileInfo::exists(besideProgram))
+        return besideProgram;
+    return FilePathInFilesFolder(QStringLiteral("aide.html"));
+}
+
 void SetFilesFolderForTesting(const QString &folder)
 {
     chosenFolder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);

@@ -18,6 +18,11 @@ QString ChooseFilesFolder(const QString &executableFolder);
 QString FilesFolder();
 QString FilePathInFilesFolder(const QString &fileName);
 
+// The help page "aide.html": beside the executable when it is there,
+// otherwise in the files folder (the path is given even when the file is
+// missing, so that a message can name it).
+QString HelpFilePath();
+
 // Tests put the files in a temporary folder; an empty text makes the next
 // FilesFolder() choose again.
 void SetFilesFolderForTesting(const QString &folder);

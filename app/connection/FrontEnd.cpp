@@ -10,6 +10,7 @@
 #include "DateTexts.h"
 #include "DialUpMonitor.h"
 #include "Ftp.h"
+#include "FtpErrorTexts.h"
 #include "FtpListView.h"
 #include "FtpTreeView.h"
 #include "PanelBar.h"
@@ -134,7 +135,7 @@ void TConnectionFrontEnd::ToolButton2Click()
 {
     quickExplorer.QuickPanelDisconnect();
     context.VexFtp1()->Close();
-    displays.status->Panel(1)->clear();
+    displays.status->SetPanelText(1, QString());
 }
 
 void TConnectionFrontEnd::ToolButton10Click()
@@ -228,10 +229,10 @@ void TConnectionFrontEnd::VexFtp1FtpError(FtpError error, const QString &text)
     case ftpeAccessDenied:
         // The local tool bar's upload button is disabled here until the next
         // login, once the explorer tab has its tool bars.
-        displays.status->SetPanelText(1, text);
-        break;
     default:
-        // The protocol log shows every error.
+        // Every error shows, the client's text when it gave one; the protocol
+        // log shows it too. The panel is one line high.
+        displays.status->SetPanelText(1, FtpErrorShownText(error, text).simplified());
         break;
     }
 }

@@ -23,7 +23,7 @@ TVexFtpMessenger *CreateVexFtpMessenger(QWidget *parent, TVexFtp *client)
     auto *log = new TVexFtpMessenger(parent);
     log->setObjectName(QStringLiteral("VexFtpMessenger1"));
     log->SetStyle(msgVexFtp);
-    log->setLineWrapMode(QTextEdit::NoWrap);
+    log->setLineWrapMode(QPlainTextEdit::NoWrap);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->SetClient(client);
     log->AttachSaveStatusMenu();

@@ -323,9 +323,15 @@ void TSiteManager::connexioonrapideClick()
 void TSiteManager::ApplyProfileToClient(const QString &initialDirectory)
 {
     TVexFtp *client = context.VexFtp1();
+    // A checked box logs in through the proxy with "USER utilisateur@site",
+    // the form most FTP proxies understand. An unchecked box connects
+    // directly, even when an earlier profile went through a proxy.
     if (CheckBox1->isChecked()) {
         client->SetProxyServer(ProxyTxt->text());
         client->SetProxyPort(PortValue(Portproxy->text()));
+        client->SetProxyType(proxyUserSite);
+    } else {
+        client->SetProxyType(proxyNone);
     }
     client->SetServer(HostTxt->text());
     client->SetPort(quint16(PortValue(PortTxt->text())));
@@ -340,7 +346,7 @@ void TSiteManager::ToolButton32Click()
     const QString page = web->text().trimmed();
     if (page.isEmpty())
         return;
-    OpenUrl(QUrl::fromUserInput(page));
+    OpenUrlOrTell(context.Window(), QUrl::fromUserInput(page), QStringLiteral("la page web « %1 »").arg(page));
 }
 
 void TSiteManager::SelectDefaultSite(int index)

@@ -48,8 +48,11 @@ public:
     void ToolButton32Click();
 
     // Hands the editor's profile to the client, initialDirectory as its first
-    // folder. A port field that is not a number stops it at that field with
-    // a TVelmarError (what was set before stays set).
+    // folder. With the proxy box checked the client logs in through the
+    // proxy host and port with "USER utilisateur@site" (proxyUserSite);
+    // unchecked, it connects directly. A port field that is not a number
+    // stops it at that field with a TVelmarError (what was set before stays
+    // set).
     void ApplyProfileToClient(const QString &initialDirectory);
 
     // "Velmar : " and the editor's profile name.

@@ -21,6 +21,7 @@
 #include "FrontEnd.h"
 #include "Ftp.h"
 #include "PanelBar.h"
+#include "Preferences.h"
 #include "Prompts.h"
 #include "QuickExplorerTab.h"
 #include "RadioGroup.h"
@@ -95,13 +96,6 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
               [&d](const QString &folder) { d.update->ShowRemoteFolder(folder); });
 }
 
-QString HelpFilePath()
-{
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/aide.html");
-    if (QFileInfo::exists(besideProgram))
-        return besideProgram;
-    return FilePathInFilesFolder(QStringLiteral("aide.html"));
-}
 }
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Private>())
@@ -180,9 +174,23 @@ void TfrmMain::Montrer1Click()
     activateWindow();
 }
 
+bool TfrmMain::HideTaskbarButtonForTray()
+{
+    // Without a notification area the icon is not shown: hiding the button
+    // too would leave the program with no way back to its window.
+    if (!TrayPreferenceSet() || !d->TrayIcon1->Shown())
+        return false;
+    SetTaskbarButtonHidden(true);
+    return true;
+}
+
 void TfrmMain::CheckBox8Click()
 {
     d->TrayIcon1->SetEnabled(d->scheduler->CheckBox8()->isChecked());
+    // The icon was the way back to a window without a taskbar button: when
+    // it goes, the button comes back.
+    if (d->taskbarHidden && !d->TrayIcon1->Shown())
+        SetTaskbarButtonHidden(false);
 }
 
 void TfrmMain::ReadComputerProperties()
@@ -222,7 +230,7 @@ void TfrmMain::AidedeVelmar1Click()
                           QStringLiteral("Le fichier d'aide « %1 » est introuvable.").arg(path), TMessageKind::Error);
         return;
     }
-    OpenUrl(QUrl::fromLocalFile(path));
+    OpenUrlOrTell(this, QUrl::fromLocalFile(path), QStringLiteral("l'aide de Velmar"));
 }
 
 void TfrmMain::APropos1Click()
@@ -232,7 +240,8 @@ void TfrmMain::APropos1Click()
 
 void TfrmMain::Mcrire1Click()
 {
-    OpenUrl(QUrl(QStringLiteral("mailto:") + ContactAddress() + QStringLiteral("?subject=velmar")));
+    OpenUrlOrTell(this, QUrl(QStringLiteral("mailto:") + ContactAddress() + QStringLiteral("?subject=velmar")),
+                  QStringLiteral("la messagerie pour écrire à %1").arg(ContactAddress()));
 }
 
 void TfrmMain::connexionactiveTimer()

@@ -54,6 +54,10 @@ public:
     // the notification area.
     void SetTaskbarButtonHidden(bool hidden);
     bool TaskbarButtonHidden() const;
+    // Start-up, just before the event loop: with "Tray" saved as "oui" the
+    // program goes without a taskbar button, but only when its icon is
+    // really shown in a notification area. True when the button was hidden.
+    bool HideTaskbarButtonForTray();
 
     // --- Start-up, preferences, shutdown --------------------------------------
     void FormCreate();

@@ -3,7 +3,8 @@
 // "Ftp:" indicator, disconnecting and quitting, the tab hand-over, the
 // overwrite/resume dialog and its answers for all files, scheduled runs,
 // remote names that must not leave the local folder, and the transfer
-// display (speed, pie, sizes).
+// display (speed, pie, sizes), every error shown (as what its code means
+// when the client gives no text), and the login through an FTP proxy.
 
 #include "GuiTestSupport.h"
 #include "AppContext.h"
@@ -12,6 +13,7 @@
 #include "ExplorerTab.h"
 #include "FrontEnd.h"
 #include "Ftp.h"
+#include "FtpErrorTexts.h"
 #include "FtpListView.h"
 #include "FtpMsg.h"
 #include "FtpTreeView.h"
@@ -19,9 +21,11 @@
 #include "PiePictures.h"
 #include "PyFtpdServer.h"
 #include "ScriptedDialUpBackend.h"
+#include "ScriptedFtpServer.h"
 #include "TransferDisplay.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -162,6 +166,10 @@ private slots:
     void errorsAndNotices();
     void otherQuestionsUnanswered_data();
     void otherQuestionsUnanswered();
+    void localFileErrorShownInStatusAndLog();
+    void loginThroughProxy_data();
+    void loginThroughProxy();
+    void proxyBoxUncheckedConnectsDirectly();
 
 private:
     bool StartServer();
@@ -852,7 +860,18 @@ void TestFrontEnd::errorsAndNotices_data()
                                     << "Impossible de joindre le serveur - Cause probable: connexion internet inactive";
     QTest::newRow("access denied") << true << int(ftpeAccessDenied) << "Accès refusé ou fichier non trouvé"
                                    << "Accès refusé ou fichier non trouvé";
-    QTest::newRow("other error") << true << int(ftpeConnectionRefused) << "Connection refused" << before;
+    QTest::newRow("other error") << true << int(ftpeConnectionRefused) << "Connection refused"
+                                 << "Connection refused";
+    QTest::newRow("access denied without text") << true << int(ftpeAccessDenied) << QString()
+                                                << "Accès refusé ou fichier non trouvé";
+    QTest::newRow("local file without text") << true << int(ftpeLocalFileOpen) << QString()
+                                             << "Impossible d'ouvrir ou de créer le fichier local";
+    QTest::newRow("disk full, blank text") << true << int(ftpeLocalFileWrite) << " \r\n"
+                                           << "Impossible d'écrire dans le fichier local";
+    QTest::newRow("refused name without text") << true << int(ftpeBadRemoteName) << QString()
+                                               << "Nom de fichier distant refusé";
+    QTest::newRow("text on two lines") << true << int(ftpeCommandFailed) << "550 Refusé :\r\n  pas de place"
+                                       << "550 Refusé : pas de place";
     QTest::newRow("resume supported") << false << int(ftpiResumeSupported)
                                       << "Ce site permet de reprendre les téléchargements incomplets"
                                       << "Ce site permet de reprendre les téléchargements incomplets";
@@ -901,6 +920,105 @@ void TestFrontEnd::otherQuestionsUnanswered()
     QCOMPARE(value, QStringLiteral("inchangé"));
     QVERIFY(confirmsShown.isEmpty());
     QVERIFY(fx->prompter.Asked().isEmpty());
+}
+
+// A local file that cannot be created: the client's error carries no text
+// of the server, yet the status bar and the protocol log both tell it.
+void TestFrontEnd::localFileErrorShownInStatusAndLog()
+{
+    if (!StartServer())
+        QSKIP("pyftpdlib is not available");
+    TfrmMain w;
+    QVERIFY(LogIn(w));
+    QList<QPair<FtpError, QString>> raised;
+    const int slot = w.VexFtp1()->AddErrorListener(
+        [&raised](TVexFtp *, FtpError error, const QString &text) { raised.append({error, text}); });
+    QVERIFY(slot > 0);
+    const QString target = local->filePath(QStringLiteral("absent/lisezmoi.txt"));
+    w.VexFtp1()->GetFile(QStringLiteral("lisezmoi.txt"), target);
+    QTRY_VERIFY_WITH_TIMEOUT(!raised.isEmpty(), WaitMs);
+    w.VexFtp1()->RemoveErrorListener(slot);
+
+    QCOMPARE(raised.first().first, ftpeLocalFileOpen);
+    const QString shown = FtpErrorShownText(raised.first().first, raised.first().second);
+    QVERIFY(!shown.trimmed().isEmpty());
+    QCOMPARE(Panel(w, 1), shown.simplified());
+    QVERIFY2(LogLines(w).contains(shown.trimmed()), qPrintable(LogLines(w).join(u'|')));
+    QVERIFY(!QFile::exists(target));
+}
+
+void TestFrontEnd::loginThroughProxy_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("user");
+    QTest::newRow("site on port 21") << "21" << "USER anonymous@ftp.velmar.invalid";
+    QTest::newRow("site on port 2121") << "2121" << "USER anonymous@ftp.velmar.invalid:2121";
+}
+
+// "Utiliser un Serveur Proxy" checked: the client connects to the proxy and
+// names the site in its user name, "USER utilisateur@site".
+void TestFrontEnd::loginThroughProxy()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, user);
+    ScriptedFtpServer proxy;
+    // Past the proxy dialogue, every command is accepted, whatever the
+    // client sends.
+    proxy.SetUnscriptedReply("200 ok\r\n");
+    QVERIFY(proxy.Start(FtpScript()
+                            .send(QStringLiteral("220 Serveur mandataire FTP"))
+                            .expect(user, QStringLiteral("331 Mot de passe requis"))
+                            .expect(QStringLiteral("PASS secret"), QStringLiteral("230 Bienvenue sur le site"))));
+    TfrmMain w;
+    Find<QLineEdit>(w, "connect")->setText(SiteName);
+    // A name that never resolves: nothing but the proxy is ever contacted.
+    Find<QLineEdit>(w, "HostTxt")->setText(QStringLiteral("ftp.velmar.invalid"));
+    Find<QLineEdit>(w, "PortTxt")->setText(port);
+    Find<QLineEdit>(w, "UserTxt")->setText(QStringLiteral("anonymous"));
+    Find<QLineEdit>(w, "PassTxt")->setText(QStringLiteral("secret"));
+    Find<QCheckBox>(w, "CheckBox1")->setChecked(true);
+    Find<QLineEdit>(w, "ProxyTxt")->setText(proxy.Host());
+    Find<QLineEdit>(w, "Portproxy")->setText(QString::number(proxy.Port()));
+    QStringList loggedIn;
+    w.VexFtp1()->AddInfoListener([&loggedIn](TVexFtp *client, FtpInfo info, const QString &) {
+        if (info == ftpiLoggedIn)
+            loggedIn.append(client->Server());
+    });
+
+    Find<QAction>(w, "ToolButton1")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(loggedIn, QStringList{QStringLiteral("ftp.velmar.invalid")}, WaitMs);
+    QCOMPARE(w.VexFtp1()->ProxyType(), proxyUserSite);
+    QCOMPARE(proxy.ReceivedCommands().mid(0, 2), (QStringList{user, QStringLiteral("PASS secret")}));
+    QCOMPARE(proxy.ConnectionCount(), 1);
+    Find<QAction>(w, "ToolButton2")->trigger();
+}
+
+// The box unchecked: straight to the site, even after a login through a
+// proxy.
+void TestFrontEnd::proxyBoxUncheckedConnectsDirectly()
+{
+    ScriptedFtpServer site;
+    site.SetUnscriptedReply("200 ok\r\n");
+    QVERIFY(site.Start(FtpScript()
+                           .send(QStringLiteral("220 Site FTP"))
+                           .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Mot de passe requis"))
+                           .expect(QStringLiteral("PASS secret"), QStringLiteral("230 Bienvenue"))));
+    TfrmMain w;
+    // As an earlier login through a proxy left the client.
+    w.VexFtp1()->SetProxyType(proxyUserSite);
+    w.VexFtp1()->SetProxyServer(QStringLiteral("127.0.0.1"));
+    w.VexFtp1()->SetProxyPort(ScriptedFtpServer::UnusedPort());
+    Find<QLineEdit>(w, "HostTxt")->setText(site.Host());
+    Find<QLineEdit>(w, "PortTxt")->setText(QString::number(site.Port()));
+    Find<QLineEdit>(w, "UserTxt")->setText(QStringLiteral("anonymous"));
+    Find<QLineEdit>(w, "PassTxt")->setText(QStringLiteral("secret"));
+    QVERIFY(!Find<QCheckBox>(w, "CheckBox1")->isChecked());
+
+    Find<QAction>(w, "ToolButton1")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(site.ReceivedCommands().size() >= 2, WaitMs);
+    QCOMPARE(site.ReceivedCommands().mid(0, 2), (QStringList{"USER anonymous", "PASS secret"}));
+    QCOMPARE(w.VexFtp1()->ProxyType(), proxyNone);
+    Find<QAction>(w, "ToolButton2")->trigger();
 }
 
 QTEST_MAIN(TestFrontEnd)

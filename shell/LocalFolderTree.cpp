@@ -28,6 +28,10 @@ TDirTree::TDirTree(QWidget *parent) : QTreeView(parent), entries(new TLocalEntri
                     Selected(current);
             });
     connect(this, &QTreeView::clicked, this, [this] { emit Click(); });
+    connect(entries->FileSystem(), &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        if (!keptInView.isEmpty() && keptInView.startsWith(LocalFolderPath(loaded)))
+            scrollTo(currentIndex());
+    });
 }
 
 TDirTree::~TDirTree() = default;
@@ -53,6 +57,7 @@ bool TDirTree::SetDirectory(const QString &folder, bool quiet)
     setCurrentIndex(index);
     selecting = false;
     scrollTo(index);
+    keptInView = path;
     directory = path;
     if (!quiet)
         emit Change();
@@ -73,6 +78,7 @@ void TDirTree::Selected(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
+    keptInView.clear();
     directory = LocalFolderPath(entries->FileSystem()->filePath(entries->mapToSource(index)));
     emit Change();
 }

@@ -42,5 +42,8 @@ private:
 
     TLocalEntriesModel *entries = nullptr;
     QString directory;
+    // The folder selected by program, kept in view while the folders above
+    // it are read (their other folders come in around it).
+    QString keptInView;
     bool selecting = false;
 };

@@ -40,6 +40,36 @@ QAction *ToolAction(QObject *owner, const char *name, const QString &text, const
     return Named(new QAction(ThemedIcon(QLatin1String(theme), fallback), text, owner), name);
 }
 
+// The transfer buttons' icons where the desktop's theme has none: an arrow
+// to a bar, the server's side being the top (up for sending, down for
+// fetching), so that they never look like the parent-folder buttons.
+QIcon TransferIcon(bool upload)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal u = size / 16.0;
+        const QColor colour = upload ? QColor(200, 90, 20) : QColor(30, 110, 200);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawRect(QRectF(2 * u, upload ? 1 * u : 13 * u, 12 * u, 2 * u));
+        QPolygonF arrow;
+        if (upload)
+            arrow << QPointF(8 * u, 4 * u) << QPointF(13 * u, 9 * u) << QPointF(10 * u, 9 * u)
+                  << QPointF(10 * u, 15 * u) << QPointF(6 * u, 15 * u) << QPointF(6 * u, 9 * u) << QPointF(3 * u, 9 * u);
+        else
+            arrow << QPointF(8 * u, 12 * u) << QPointF(13 * u, 7 * u) << QPointF(10 * u, 7 * u)
+                  << QPointF(10 * u, 1 * u) << QPointF(6 * u, 1 * u) << QPointF(6 * u, 7 * u) << QPointF(3 * u, 7 * u);
+        painter.drawPolygon(arrow);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return QIcon::fromTheme(upload ? QStringLiteral("go-top") : QStringLiteral("go-bottom"), icon);
+}
+
 QToolBar *PaneToolBar(QWidget *parent, const char *name)
 {
     auto *bar = Named(new QToolBar(parent), name);
@@ -224,8 +254,8 @@ void TExplorerTab::BuildLocalToolBar(QToolBar *bar)
     bar->addSeparator();
     // The transfer buttons have no hint of their own; their texts are the
     // menu items they stand for.
-    upload = ToolAction(this, "ToolButton16", QStringLiteral("Envoyer"), "go-top", QStyle::SP_ArrowUp);
-    download = ToolAction(this, "ToolButton14", QStringLiteral("Télécharger"), "go-bottom", QStyle::SP_ArrowDown);
+    upload = Named(new QAction(TransferIcon(true), QStringLiteral("Envoyer"), this), "ToolButton16");
+    download = Named(new QAction(TransferIcon(false), QStringLiteral("Télécharger"), this), "ToolButton14");
     bar->addActions({upload, download});
     bar->addSeparator();
     newLocal = ToolAction(this, "md", QStringLiteral("Nouveau répertoire"), "folder-new",

@@ -322,6 +322,18 @@ void TestExplorer::folderFollowedOnBothSides()
     QTRY_COMPARE_WITH_TIMEOUT(w.VexFtp1()->CurrentDirectory(), QStringLiteral("/"), WaitMs);
     QVERIFY(Idle(w));
 
+    // A double click on a row already selected opens it, and no editor.
+    QVERIFY(SelectRemote(w, {"pub"}));
+    QVERIFY(DoubleClickRemote(w, QStringLiteral("pub")));
+    QTRY_COMPARE_WITH_TIMEOUT(w.VexFtp1()->CurrentDirectory(), QStringLiteral("/pub"), WaitMs);
+    QTest::qWait(QApplication::doubleClickInterval() + 200);
+    for (QLineEdit *editor : RemoteList(w)->findChildren<QLineEdit *>())
+        QVERIFY(!editor->isVisible());
+    QVERIFY(Idle(w));
+    QVERIFY(DoubleClickRemote(w, QStringLiteral("..")));
+    QTRY_COMPARE_WITH_TIMEOUT(w.VexFtp1()->CurrentDirectory(), QStringLiteral("/"), WaitMs);
+    QVERIFY(Idle(w));
+
     // "docs" on both sides: both move, the box unchecked.
     QVERIFY(DoubleClickRemote(w, QStringLiteral("docs")));
     QTRY_COMPARE_WITH_TIMEOUT(w.VexFtp1()->CurrentDirectory(), QStringLiteral("/docs"), WaitMs);

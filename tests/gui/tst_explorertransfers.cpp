@@ -8,8 +8,7 @@
 
 #include "Confirme.h"
 #include "ExplorerTestSite.h"
-#include "FtpScript.h"
-#include "ScriptedFtpServer.h"
+#include "RemoteViewTestSite.h"
 #include "TransferDisplay.h"
 
 #include <QMimeData>
@@ -399,24 +398,15 @@ void TestExplorerTransfers::desktopDropUploads()
 void TestExplorerTransfers::hostileRemoteNames()
 {
     // A listing whose names would reach outside the local folder, then the
-    // download of every file of it, as the client sends it.
+    // download of every file of it, as the client sends it. The login is the
+    // remote views' scripted one (a Unix server: no SYST).
     const QStringList names{".", "..", "../evil.txt", "a/b.txt", "good.txt"};
-    QByteArray listing;
+    QStringList listing;
     for (const QString &name : names)
-        listing += "-rw-r--r--   1 ftp      ftp            6 Mar 14  2021 " + name.toUtf8() + "\r\n";
-    FtpScript script;
-    script.send(QStringLiteral("220 serveur hostile"))
-        .expect(QStringLiteral("USER velmar"), QStringLiteral("331 password please"))
-        .expect(QStringLiteral("PASS s3cret"), QStringLiteral("230 logged in"))
-        .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
-        .expect(QStringLiteral("REST 100"), QStringLiteral("502 no restart"))
-        .expect(QStringLiteral("CWD /"), QStringLiteral("250 \"/\" is the current directory"))
-        .expect(QStringLiteral("TYPE A"), QStringLiteral("200 type A"))
-        .expectPasv()
-        .expect(QStringLiteral("LIST"), QStringLiteral("150 here it comes"))
-        .dataSend(listing)
-        .send(QStringLiteral("226 done"))
-        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 type I"));
+        listing << RemoteViewTest::FileLine(name, 6);
+    FtpScript script = RemoteViewTest::LoginScript(QStringLiteral("velmar"), QStringLiteral("s3cret"),
+                                                   QStringLiteral("/"));
+    RemoteViewTest::AddListing(script, listing).expect(QStringLiteral("TYPE I"), QStringLiteral("200 type I"));
     for (const char *name : {"../evil.txt", "a/b.txt", "good.txt"}) {
         const QByteArray content = "from " + QByteArray(name).left(6) + "\n";
         script.expectPasv()
@@ -433,7 +423,9 @@ void TestExplorerTransfers::hostileRemoteNames()
     QVERIFY(QDir().mkpath(folder + QStringLiteral("a")));
     TfrmMain w;
     QVERIFY(ShowLocalFolder(w, folder));
-    QVERIFY2(LogIn(w, scripted.Host(), scripted.Port(), QStringLiteral("velmar"), QStringLiteral("s3cret")),
+    w.VexFtp1()->SetServerType(ftpstUNIX);
+    QVERIFY2(LogIn(w, scripted.Host(), scripted.Port(), QStringLiteral("velmar"), QStringLiteral("s3cret"),
+                   QString()),
              qPrintable(scripted.Status()));
     QStringList shown = RemoteCaptions(w);
     shown.sort();

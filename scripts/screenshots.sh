@@ -3,7 +3,7 @@
 # saves a screenshot of each tab into a folder, then one of the explorer tab
 # during a download from a local demo site (a large file on a slowed-down
 # line, so that the bar, the speed and the pie show), and one after a
-# download of several files, both panes filled. The window has its designed
+# download of several files, both panes filled. The window has its first-run
 # size of 755 x 576. For review; not a test.
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     (default: build/screenshots)
 set -euo pipefail

@@ -73,7 +73,7 @@ private:
 using TReportView = TDragView<QTreeView>;
 using TIconView = TDragView<QListView>;
 
-// File masks are written the way the design's lists give them; "*.*"
+// File masks are written as the filter lists give them; "*.*"
 // stands for every file, whether its name has a dot or not.
 QStringList NameFilters(const QString &mask)
 {
@@ -125,7 +125,11 @@ struct TLocalFileList::Private {
     void Read(const QString &folder)
     {
         TLocalEntriesModel *old = model;
-        QItemSelectionModel *oldSelection = selection;
+        // The views make a selection model for every model they are given
+        // and keep the old ones: those go here.
+        QList<QItemSelectionModel *> stale{report->selectionModel()};
+        if (icons->selectionModel() != stale.first())
+            stale << icons->selectionModel();
         QHeaderView *header = report->header();
         const QByteArray columns = old ? header->saveState() : QByteArray();
         directory = folder;
@@ -146,20 +150,22 @@ struct TLocalFileList::Private {
         }
         report->setModel(model);
         icons->setModel(model);
+        // One selection for both views, so that switching styles keeps it.
+        QItemSelectionModel *own = icons->selectionModel();
+        icons->setSelectionModel(report->selectionModel());
+        if (own != report->selectionModel())
+            delete own;
         if (model) {
-            // One selection for both views, so that switching styles keeps it.
             selection = report->selectionModel();
-            QItemSelectionModel *own = icons->selectionModel();
-            icons->setSelectionModel(selection);
-            if (own != selection)
-                delete own;
             const QModelIndex root = model->mapFromSource(model->FileSystem()->setRootPath(path));
             report->setRootIndex(root);
             icons->setRootIndex(root);
             if (columns.isEmpty() || !header->restoreState(columns))
                 DefaultColumns();
         }
-        delete oldSelection;
+        for (QItemSelectionModel *gone : std::as_const(stale))
+            if (gone != report->selectionModel())
+                delete gone;
         delete old;
         if (!model)
             Loaded(); // nothing to read: an empty list

@@ -1,5 +1,5 @@
 // The explorer tab's construction: its panes, the remote and local tool bars
-// in their designed order, the two pop-up menus, and the wiring of its own
+// in their order, the two pop-up menus, and the wiring of its own
 // controls and of the client's completion hooks to its handlers.
 
 #include "ExplorerTab.h"
@@ -191,7 +191,7 @@ void TExplorerTab::BuildLayout()
     vertical->addWidget(top);
     vertical->addWidget(bottom);
     layout->addWidget(vertical, 1);
-    // Designed proportions at 755 by 576: the left panes a third of the
+    // At the first-run size of 755 by 576: the left panes a third of the
     // width, the two halves alike.
     top->setSizes({230, 510});
     bottom->setSizes({230, 510});

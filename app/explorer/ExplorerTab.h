@@ -6,7 +6,7 @@
 // tool bar and the local file list Files, then the transfer display and the
 // status bar StatusBar1. The three remote views follow the window's client.
 //
-// Its handlers carry the design names: navigation on both sides and its
+// Its handlers are named after the controls that run them: navigation on both sides and its
 // synchronisation, download, upload, opening a remote file, delete, rename
 // and new folder on both sides, drag and drop, filters, view styles, the
 // remote refresh, the raw command, copying a remote address and saving the
@@ -154,7 +154,7 @@ private:
     void Wire();
     void SetClientHooks(bool set);
 
-    // The design's refresh of the local tree: the tree and the file list
+    // The refresh of the local tree: the tree and the file list
     // read the disk again.
     void RefreshLocalTree();
     // Names turned into paths inside folder; the names refused are shown in

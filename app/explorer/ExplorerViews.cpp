@@ -1,4 +1,4 @@
-// The explorer tab's views with their design names and settings.
+// The explorer tab's views with their object names and settings.
 
 #include "ExplorerViews.h"
 

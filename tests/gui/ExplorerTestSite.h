@@ -1,6 +1,6 @@
 #pragma once
 // Shared steps of the explorer tab's tests: a main window logged in to a
-// real pyftpdlib server (or a scripted one), its controls found by design
+// real pyftpdlib server (or a scripted one), its controls found by object
 // name, the remote and local lists' rows selected by caption, the local
 // list waited for, and files written and read.
 

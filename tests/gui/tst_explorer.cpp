@@ -1,6 +1,6 @@
 // The explorer tab's commands other than transfers, through its own
 // controls, against a real pyftpdlib server: the tool bars and pop-up menus
-// as designed, the commands that wait for a login, navigation on both sides
+// in their order, the commands that wait for a login, navigation on both sides
 // and its synchronisation, copying an address, filters, view styles, select
 // all, new folder, rename (in place and through the pop-up) and delete on
 // both sides, the Delete key, the raw command and the refresh, saving the
@@ -89,7 +89,7 @@ private slots:
     void init();
     void cleanup();
 
-    void toolBarsAndMenusAsDesigned();
+    void toolBarsAndMenus();
     void commandsFollowTheLogin();
     void parentRow_data();
     void parentRow();
@@ -166,7 +166,7 @@ bool TestExplorer::StartServer()
     if (!StartServer())                                                                                            \
     QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage())
 
-void TestExplorer::toolBarsAndMenusAsDesigned()
+void TestExplorer::toolBarsAndMenus()
 {
     TfrmMain w;
     QCOMPARE(ToolBarItems(Find<QToolBar>(w, "ToolBar2")),

@@ -2,6 +2,9 @@
 
 #include "AppContext.h"
 
+#include "LocalPaths.h"
+
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QWidget>
 
@@ -15,14 +18,38 @@ void TAppContext::SetAnswerForAll(bool on, const QString &reply)
     answerForAllReply_ = on ? reply : QString();
 }
 
-void TAppContext::SelectLocalFolder(const QString &folder)
+bool TAppContext::SelectLocalFolder(const QString &folder)
 {
-    localFolder_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (localFolderSelector_)
+        return localFolderSelector_(folder);
+    const QString path = LocalFolderPath(folder);
+    if (path.isEmpty())
+        return false;
+    LocalFolderSelected(path);
+    return true;
+}
+
+void TAppContext::SetLocalFolderSelector(std::function<bool(const QString &)> selector)
+{
+    localFolderSelector_ = std::move(selector);
+}
+
+void TAppContext::LocalFolderSelected(const QString &folder, bool quiet)
+{
+    localFolder_ = folder;
+    if (!quiet)
+        emit LocalFolderChanged(folder);
 }
 
 void TAppContext::SetPageHost(QTabWidget *host)
 {
     host_ = host;
+    // QTabWidget reports changes made by program too: only the user's (and
+    // ActivatePage) run the window's tab-change handler.
+    connect(host, &QTabWidget::currentChanged, this, [this] {
+        if (!showingPage_)
+            emit PageChanged();
+    });
 }
 
 void TAppContext::AddPage(TPage page, QWidget *widget, const QString &caption)
@@ -48,6 +75,14 @@ std::optional<TPage> TAppContext::CurrentPage() const
 
 void TAppContext::ShowPage(TPage page)
 {
-    if (host_ && Page(page))
-        host_->setCurrentWidget(Page(page));
+    if (!host_ || !Page(page))
+        return;
+    const QScopedValueRollback byProgram(showingPage_, true);
+    host_->setCurrentWidget(Page(page));
+}
+
+void TAppContext::ActivatePage(TPage page)
+{
+    ShowPage(page);
+    emit PageChanged();
 }

@@ -10,7 +10,10 @@
 //   the temporary files opened (OpenedFiles), the local folder, the remote
 //   tree's folder (TreeFolder) and the profile file's path;
 // - the client VexFtp1 (owned by the window);
-// - the tab host: which tab is shown, and showing another;
+// - the local folder tree's selection (the explorer tab holds the tree);
+// - the archive the compress commands leave to be deleted (TSentArchive);
+// - the tab host: which tab is shown, showing another by program (which
+//   runs no tab-change handler) or as the user would (which does);
 // - the one place where a handler's failure is caught (Commands.h): Run for
 //   a step started by program, Connect for a control's signal. A tab wires
 //   its own controls through Connect, never with a bare connect:
@@ -31,6 +34,7 @@
 
 class QTabWidget;
 class QWidget;
+class TSentArchive;
 class TVexFtp;
 
 // The tabs of the window, in their order.
@@ -69,9 +73,19 @@ public:
     // Temporary copies of remote files opened by the user: deleted at close.
     QStringList &OpenedFiles() { return openedFiles_; }
 
-    // The local folder (always ending with "/").
+    // The local folder (always ending with "/"): the folder selected in the
+    // local folder tree.
     QString LocalFolder() const { return localFolder_; }
-    void SelectLocalFolder(const QString &folder);
+    // Selects folder in the local folder tree, which re-reads it (and the
+    // file list) even when it is selected already. A folder that does not
+    // exist leaves the selection as it is: false. Without a tree the folder
+    // is only remembered.
+    bool SelectLocalFolder(const QString &folder);
+    // The tab holding the local tree gives the way to select a folder in it,
+    // and tells the context each folder the tree selects: LocalFolderChanged
+    // follows, unless the tree moved quietly (at start-up).
+    void SetLocalFolderSelector(std::function<bool(const QString &folder)> selector);
+    void LocalFolderSelected(const QString &folder, bool quiet = false);
     // The remote folder of the node selected in the remote tree, without a
     // final "/" ("" for a site root).
     QString TreeFolder() const { return treeFolder_; }
@@ -80,6 +94,11 @@ public:
     QString ProfilePath() const { return profilePath_; }
     void SetProfilePath(const QString &path) { profilePath_ = path; }
 
+    // The archive left by the compress commands (null until they are in
+    // the window; not owned).
+    TSentArchive *SentArchive() const { return sentArchive_; }
+    void SetSentArchive(TSentArchive *archive) { sentArchive_ = archive; }
+
     // --- Tab host -------------------------------------------------------------
     // The window gives its tab host, then adds each tab in order.
     void SetPageHost(QTabWidget *host);
@@ -87,8 +106,20 @@ public:
     QWidget *Page(TPage page) const;
     // The tab shown, or nothing while the host is empty.
     std::optional<TPage> CurrentPage() const;
+    // Shows page by program: PageChanged is not raised.
     void ShowPage(TPage page);
+    // Shows page and raises PageChanged once, as a user's choice of the tab
+    // does.
+    void ActivatePage(TPage page);
 
+signals:
+    // The user chose another tab (or ActivatePage ran): the window's
+    // tab-change handler runs on it, once per change.
+    void PageChanged();
+    // The local folder tree selected folder (again).
+    void LocalFolderChanged(const QString &folder);
+
+public:
     // --- Handlers -------------------------------------------------------------
     // Runs handler; a failure is shown and the rest of handler abandoned.
     // False when it failed.
@@ -130,6 +161,9 @@ private:
     TVexFtp *client_;
     QPointer<QTabWidget> host_;
     std::array<QWidget *, PageCount> pages_{};
+    bool showingPage_ = false;
+    std::function<bool(const QString &)> localFolderSelector_;
+    TSentArchive *sentArchive_ = nullptr;
 
     bool quitting_ = false;
     bool scheduledRunActive_ = false;

@@ -10,6 +10,7 @@
 #include "DateTexts.h"
 #include "DialUpMonitor.h"
 #include "Ftp.h"
+#include "FtpData.h"
 #include "FtpErrorTexts.h"
 #include "FtpListView.h"
 #include "FtpTreeView.h"
@@ -38,6 +39,18 @@ QString Stamp()
 {
     const QDateTime now = QDateTime::currentDateTime();
     return ShortDateText(now.date()) + QStringLiteral(" à ") + LongTimeText(now.time());
+}
+
+// The size the current listing gives a file, or an empty text.
+QString ListedSize(const TVexFtpFileInfoList &files, const QString &name)
+{
+    VexFtpFileInfo info;
+    for (int i = 0; i < files.Count(); ++i) {
+        files.GetInfo(i, info);
+        if (info.FileName == name)
+            return info.Size;
+    }
+    return QString();
 }
 
 QString AnswerOfTag(int tag)
@@ -208,6 +221,16 @@ void TConnectionFrontEnd::VexFtp1FtpInfo(FtpInfo info, const QString &text)
     case ftpiTransferSize:
         transfer->SetMaximumText(text);
         break;
+    case ftpiCommand:
+        // Servers that announce no size in their reply to RETR leave the
+        // size the listing gave; one announced replaces it.
+        if (text.startsWith(QLatin1String("RETR "))) {
+            QString name = text.mid(5);
+            if (name.endsWith(QLatin1String("\r\n")))
+                name.chop(2); // the line as sent; the name keeps its blanks
+            transfer->SetMaximumText(ListedSize(client->Files(), name));
+        }
+        break;
     case ftpiProgress:
         transfer->SetProgress(client->BytesTransferred(), client->ElapsedTime());
         break;
@@ -227,8 +250,9 @@ void TConnectionFrontEnd::VexFtp1FtpError(FtpError error, const QString &text)
         displays.status->SetPanelText(1, CannotResolveText);
         break;
     case ftpeAccessDenied:
-        // The local tool bar's upload button is disabled here until the next
-        // login, once the explorer tab has its tool bars.
+        displays.status->SetPanelText(1, FtpErrorShownText(error, text).simplified());
+        emit AccessDenied();
+        break;
     default:
         // Every error shows, the client's text when it gave one; the protocol
         // log shows it too. The panel is one line high.

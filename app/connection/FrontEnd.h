@@ -71,6 +71,9 @@ signals:
     void LoggedInCommandsEnabled(bool enabled);
     // The client's current folder, after a login or a folder change.
     void RemoteDirectoryChanged(const QString &currentDirectory);
+    // The server refused access (ftpeAccessDenied): the explorer's upload
+    // button waits for the next login.
+    void AccessDenied();
 
 private:
     void SetHooks();

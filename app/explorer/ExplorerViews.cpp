@@ -1,22 +1,12 @@
+// The explorer tab's views with their object names and settings.
+
 #include "ExplorerViews.h"
 
 #include "FtpListView.h"
 #include "FtpMsg.h"
 #include "FtpTreeView.h"
-
-#include <QHeaderView>
-#include <QTreeWidget>
-
-namespace {
-QTreeWidget *EmptyView(QWidget *parent, const QStringList &columns)
-{
-    auto *view = new QTreeWidget(parent);
-    view->setHeaderLabels(columns);
-    view->setRootIsDecorated(columns.size() == 1);
-    view->header()->setVisible(columns.size() > 1);
-    return view;
-}
-}
+#include "LocalFileList.h"
+#include "LocalFolderTree.h"
 
 TVexFtpMessenger *CreateVexFtpMessenger(QWidget *parent, TVexFtp *client)
 {
@@ -47,17 +37,16 @@ TVexFtpTreeView *CreateVexFtpTreeView(QWidget *parent, TVexFtp *client)
     return view;
 }
 
-QWidget *CreateLocalFolderTree(QWidget *parent)
+TDirTree *CreateLocalFolderTree(QWidget *parent)
 {
-    QWidget *view = EmptyView(parent, {QStringLiteral("Dossiers")});
+    auto *view = new TDirTree(parent);
     view->setObjectName(QStringLiteral("DirTree1"));
     return view;
 }
 
-QWidget *CreateLocalFileList(QWidget *parent)
+TLocalFileList *CreateLocalFileList(QWidget *parent)
 {
-    QWidget *view = EmptyView(parent, {QStringLiteral("Nom"), QStringLiteral("Type"), QStringLiteral("Taille"),
-                                       QStringLiteral("Modifié le")});
+    auto *view = new TLocalFileList(parent);
     view->setObjectName(QStringLiteral("Files"));
     return view;
 }

@@ -3,11 +3,10 @@
 // remote folder tree and the protocol log, all bound to the window's client,
 // and the local folder tree and file list. Each is returned with its object
 // name (VexFtpListView1, VexFtpTreeView1, VexFtpMessenger1, DirTree1, Files).
-//
-// The local tree and list are plain widgets until the local browsing views
-// are in the build.
 
 class QWidget;
+class TDirTree;
+class TLocalFileList;
 class TVexFtp;
 class TVexFtpListView;
 class TVexFtpMessenger;
@@ -16,5 +15,5 @@ class TVexFtpTreeView;
 TVexFtpMessenger *CreateVexFtpMessenger(QWidget *parent, TVexFtp *client);
 TVexFtpListView *CreateVexFtpListView(QWidget *parent, TVexFtp *client);
 TVexFtpTreeView *CreateVexFtpTreeView(QWidget *parent, TVexFtp *client);
-QWidget *CreateLocalFolderTree(QWidget *parent);
-QWidget *CreateLocalFileList(QWidget *parent);
+TDirTree *CreateLocalFolderTree(QWidget *parent);
+TLocalFileList *CreateLocalFileList(QWidget *parent);

@@ -31,6 +31,7 @@
 #include "TrayIcon.h"
 #include "UpdateTab.h"
 #include "UrlOpener.h"
+#include "WindowArchive.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,13 +88,33 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     c.Connect(d.scheduler->CheckBox8(), &QCheckBox::clicked, w, &TfrmMain::CheckBox8Click);
     c.Connect(d.dialog3, &QPushButton::clicked, w, &TfrmMain::dialog3Click);
     c.Connect(d.connexionactive, &QTimer::timeout, w, &TfrmMain::connexionactiveTimer);
-    c.Connect(d.PageControl1, &QTabWidget::currentChanged, frontEnd, &TConnectionFrontEnd::PageControl1Change);
+    // The user's tab changes only: those the program makes run no hand-over.
+    c.Connect(d.context, &TAppContext::PageChanged, frontEnd, &TConnectionFrontEnd::PageControl1Change);
 
     // What the front end tells the other tabs and the menus.
     c.Connect(frontEnd, &TConnectionFrontEnd::LoggedInCommandsEnabled, w,
               [&d](bool enabled) { d.SetLoggedInCommandsEnabled(enabled); });
     c.Connect(frontEnd, &TConnectionFrontEnd::RemoteDirectoryChanged, d.update,
               [&d](const QString &folder) { d.update->ShowRemoteFolder(folder); });
+    c.Connect(frontEnd, &TConnectionFrontEnd::AccessDenied, d.explorer, &TExplorerTab::DisableUpload);
+
+    // The explorer tab's commands on the menus and the main tool bar.
+    TExplorerTab *explorer = d.explorer;
+    c.Connect(d.Tlcharger1, &QAction::triggered, explorer, &TExplorerTab::ToolButton14Click);
+    c.Connect(d.Envoyer1, &QAction::triggered, explorer, &TExplorerTab::ToolButton16Click);
+    c.Connect(d.rafraichir, &QAction::triggered, explorer, &TExplorerTab::VexFtp1ContentChanged);
+    c.Connect(d.ToolButton7, &QAction::triggered, explorer, [&d] { d.explorer->ToolButton7Click(d.commande); });
+    // The site tools' buttons on the explorer's tool bars run what the menu
+    // items of the same commands run.
+    c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
+    c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
+    c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // Both current-local-folder labels follow the local tree.
+    c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
+        const QString text = MainText::LocalFolderPrefix + folder.toLower();
+        d.update->replocal()->setText(text);
+        d.quickExplorer->replocal1()->setText(text);
+    });
 }
 
 }
@@ -112,6 +133,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), d(std::make_unique<Pr
 TfrmMain::~TfrmMain()
 {
     qApp->removeEventFilter(this);
+    d->context->SetSentArchive(nullptr);
     // Nothing the client or the dial-up component still reports may reach
     // parts that are going, and the views let go of the client before it
     // goes. The context goes last, with the window.
@@ -292,8 +314,7 @@ void TfrmMain::Private::ApplyPassiveMode(int listIndex)
 
 void TfrmMain::Private::SetLoggedInCommandsEnabled(bool enabled)
 {
-    // The explorer tab's tool-bar buttons and remote pop-up items join these
-    // when the tab's file commands are in the window.
     for (QAction *command : {Tlcharger1, Envoyer1, Comparerlessites1})
         command->setEnabled(enabled);
+    explorer->SetLoggedInCommandsEnabled(enabled);
 }

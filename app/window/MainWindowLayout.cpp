@@ -20,6 +20,8 @@
 #include "TrayIcon.h"
 #include "UpdateTab.h"
 #include "WidgetHelpers.h"
+#include "WindowArchive.h"
+#include "ZipTask.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -87,6 +89,10 @@ struct TfrmMainBuilder {
         d.frontEnd = new TConnectionFrontEnd(context, *d.sites, *d.dialUp, *d.quickExplorer, shown);
 
         BuildTrayAndTimer(w, d);
+
+        d.ZipTask1 = Named(new TZipTask(w), "ZipTask1");
+        d.sentArchive = std::make_unique<TWindowArchive>(*d.effacerarchive, d.ZipTask1->Engine());
+        context.SetSentArchive(d.sentArchive.get());
 
         w->resize(755, 576);
         w->move(0, 0);

@@ -18,6 +18,8 @@ class QTabWidget;
 class QTimer;
 class QWidget;
 class TRadioGroup;
+class TWindowArchive;
+class TZipTask;
 
 struct TfrmMain::Private {
     // --- Parts (made in this order; see BuildMainWindow) ------------------------
@@ -30,6 +32,10 @@ struct TfrmMain::Private {
     TDialUpMonitor *dialUp = nullptr;
     TSchedulerTab *scheduler = nullptr;
     TConnectionFrontEnd *frontEnd = nullptr;
+    // The zip engine of the compress commands, and the archive it leaves as
+    // the explorer's remote refresh sees it.
+    TZipTask *ZipTask1 = nullptr;
+    std::unique_ptr<TWindowArchive> sentArchive;
     TTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu2 = nullptr; // the notification-area menu
 

@@ -66,7 +66,8 @@ void RestorePreferences(TfrmMain *w, TfrmMain::Private &d)
         d.tele->setText(downloads);
         d.update->replocal()->setText(downloads);
         d.quickExplorer->replocal1()->setText(downloads);
-        context.SelectLocalFolder(downloads);
+        // A folder gone since leaves the tree where it was.
+        d.explorer->SelectLocalFolderAtStart(downloads);
     }
 
     w->move(StrToInt(text(Pref::Left)), w->y());
@@ -173,6 +174,8 @@ void TfrmMain::FormCreate()
 
     d->asciimode->setCurrentIndex(0);
     d->Transfertype->setCurrentIndex(0);
+    d->explorer->Filtre()->setCurrentIndex(0);
+    d->explorer->filtre1()->setCurrentIndex(0);
 
     move(0, 0);
     context.ShowPage(TPage::Explorer);
@@ -181,6 +184,8 @@ void TfrmMain::FormCreate()
 
     d->tele->setText(DocumentsFolder());
     d->tempo->setText(QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/'));
+    // The local tree starts on the downloads folder.
+    d->explorer->SelectLocalFolderAtStart(DocumentsFolder());
 
     d->scheduler->LoadProgramFile();
 
@@ -190,6 +195,7 @@ void TfrmMain::FormCreate()
 
     RestorePreferences(this, *d);
 
+    d->explorer->ShowLocalFiles();
     d->update->replocal()->setText(MainText::LocalFolderPrefix + context.LocalFolder().toLower());
 
     d->scheduler->ApplyClearedProgram();

@@ -310,7 +310,10 @@ void TestMainWindow::firstRun()
     QCOMPARE(Find<QLineEdit>(w, "tele")->text(), DocumentsFolder());
     QCOMPARE(Find<QLineEdit>(w, "tempo")->text(), QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/'));
     QCOMPARE(Find<QLabel>(w, "systeme")->text(), QSysInfo::prettyProductName());
-    QCOMPARE(Find<QLabel>(w, "replocal")->text(), QStringLiteral("Répertoire local en cours: /"));
+    // The local tree starts on the downloads folder.
+    QCOMPARE(w.Context().LocalFolder(), DocumentsFolder() + QLatin1Char('/'));
+    QCOMPARE(Find<QLabel>(w, "replocal")->text(),
+             QStringLiteral("Répertoire local en cours: ") + DocumentsFolder().toLower() + QLatin1Char('/'));
     QCOMPARE(Find<QCalendarWidget>(w, "MonthCalendar1")->selectedDate(), QDate::currentDate());
     QCOMPARE(Find<QListWidget>(w, "ListBox2")->currentRow(), QTime::currentTime().hour());
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), QStringLiteral("Programmation désactivée"));

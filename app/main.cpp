@@ -5,14 +5,18 @@
 #include "AppIcon.h"
 #include "Logo.h"
 #include "MainWindow.h"
-#include "Preferences.h"
+#include "Translations.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     InitApplicationIdentity();
+    if (!InstallFrenchInterface())
+        QTextStream(stderr) << "Velmar : les traductions françaises de Qt (paquet qt6-translations-l10n) "
+                               "sont introuvables ; les boîtes de dialogue standard resteront en anglais.\n";
     QApplication::setWindowIcon(VelmarIcon());
 
     auto *logo = new Tlogo;
@@ -30,8 +34,7 @@ int main(int argc, char **argv)
 
     // With the icon in the notification area the program has no taskbar
     // button: the icon's "&Montrer" brings it back.
-    if (TrayPreferenceSet())
-        frmMain.SetTaskbarButtonHidden(true);
+    frmMain.HideTaskbarButtonForTray();
 
     // A window without a taskbar button does not end the program by
     // closing, so the window says when it has closed.

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 
 #include <array>
 #include <limits>
@@ -20,6 +21,9 @@ namespace {
 // No listing value comes near this; a longer line means a broken file, and
 // reading stops before holding it in memory.
 constexpr qint64 LineLimit = 64 * 1024;
+
+// The count and one folder up to its link line: less tells nothing.
+constexpr qsizetype MinimumFolderLines = 6;
 
 struct CacheState {
     int today = 0;
@@ -41,11 +45,63 @@ QString CacheDirectory()
 
 void TakeToday() { State().today = DateStamp(QDate::currentDate()); }
 
-// After a failed write the folder may have gone; the date may have moved on.
-void SetUpCacheFolderAgain()
+// Cached listings tell what lies on the user's servers: the folder and its
+// files are the user's alone.
+constexpr QFileDevice::Permissions FolderPermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions FilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Present in a folder whose cache files all carry escaped names. Its name
+// holds neither ".cached" nor ".cachef", so purging never takes it.
+const QString NamesMark = QStringLiteral(".escaped-names");
+
+bool IsCacheFile(const QString &name, bool directories, bool files)
 {
-    QDir().mkpath(CacheDirectory());
+    return (directories && name.contains(u".cached")) || (files && name.contains(u".cachef"));
+}
+
+bool MarkFolder(const QString &folder)
+{
+    QFile mark(folder + NamesMark);
+    if (!mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    mark.setPermissions(FilePermissions);
+    return mark.write("1\r\n") == 3;
+}
+
+// Creates the folder for the user alone; a folder that already exists is
+// closed to others as well.
+bool MakeFolder(const QString &folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    return QFile::setPermissions(folder, FolderPermissions);
+}
+
+// At start-up and after a failed write: the folder exists and is the
+// user's, and files named before names were escaped are gone, since one of
+// them may hold the listing of another folder than its name now means.
+void SetUpCacheFolder()
+{
+    const QString folder = CacheDirectory();
+    if (MakeFolder(folder) && !QFileInfo::exists(folder + NamesMark)) {
+        const QFileInfoList files = QDir(folder).entryInfoList(
+            QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QFileInfo &file : files) {
+            if (IsCacheFile(file.fileName(), true, true))
+                QFile::remove(file.filePath());
+        }
+        MarkFolder(folder);
+    }
     TakeToday();
+}
+
+// Before a write: a missing folder is new, so it holds no old names.
+void EnsureCacheFolder()
+{
+    const QString folder = CacheDirectory();
+    if (!QFileInfo::exists(folder) && MakeFolder(folder))
+        MarkFolder(folder);
 }
 
 int FileDateStamp(const QFileInfo &info) { return DateStamp(info.lastModified().date()); }
@@ -114,14 +170,39 @@ void SetListCacheDirectoryForTesting(const QString &directory)
     State().directoryOverride = directory;
 }
 
+namespace {
+
+// One part of a cache name with every character that could make it meet
+// another part or another text written %XX (see CacheFileName). "/" and ":"
+// stay for CacheSafeName, which alone turns them into "-" and "~".
+QString EscapeNamePart(const QString &part)
+{
+    static constexpr QStringView special = u"%-~\\\"*?()[]";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QString escaped;
+    escaped.reserve(part.size());
+    for (const QChar c : part) {
+        if (special.contains(c)) {
+            escaped += u'%';
+            escaped += QLatin1Char(hex[c.unicode() >> 4]);
+            escaped += QLatin1Char(hex[c.unicode() & 0xF]);
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+} // namespace
+
 QString CacheFileName(const QString &server, const QString &user, const QString &path,
                       bool directories, int port)
 {
     const QString lowerUser = user.toLower();
-    QString key = server + u'[' + QString::number(port) + QStringLiteral("]-");
+    QString key = EscapeNamePart(server) + u'[' + QString::number(port) + QStringLiteral("]-");
     if (lowerUser != QLatin1String("ftp") && lowerUser != QLatin1String("anonymous"))
-        key += u'(' + user + QStringLiteral(")-");
-    key += path;
+        key += u'(' + EscapeNamePart(user) + QStringLiteral(")-");
+    key += EscapeNamePart(path);
     return CacheDirectory() + CacheSafeName(key, u'~') + QStringLiteral(".cache")
            + (directories ? u'd' : u'f');
 }
@@ -142,12 +223,14 @@ void WriteListCache(const QString &fileName, const TVexFtpFileInfoList &list)
         }
     }
 
-    QDir().mkpath(CacheDirectory());
+    EnsureCacheFolder();
     // Written aside and renamed at the end, so that a reader never sees half
-    // a listing.
+    // a listing. The permissions go to the file written aside, so the file
+    // is never readable by others, not even for a moment.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        SetUpCacheFolderAgain();
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(FilePermissions)) {
+        file.cancelWriting();
+        SetUpCacheFolder();
         return;
     }
     QByteArray chunk;
@@ -177,7 +260,7 @@ void WriteListCache(const QString &fileName, const TVexFtpFileInfoList &list)
         written = file.write(chunk) == chunk.size();
     if (!written || !file.commit()) {
         file.cancelWriting();
-        SetUpCacheFolderAgain();
+        SetUpCacheFolder();
     }
 }
 
@@ -212,8 +295,44 @@ bool ReadListCache(const QString &fileName, TVexFtpFileInfoList &list, int expir
     return true;
 }
 
+bool ReadCachedFolders(const QString &fileName, TVexFtpFileInfoList &folders)
+{
+    folders.Clear();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Lines as the file holds them, the last one even without its line end.
+    QStringList lines;
+    QByteArray buffer(LineLimit + 3, '\0');
+    for (;;) {
+        qint64 n = file.readLine(buffer.data(), buffer.size());
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        if (n <= 0)
+            break;
+        const bool ended = buffer[n - 1] == '\n';
+        if (!ended && n > LineLimit)
+            break; // a line no listing value can fill: the file ends here
+        if (ended)
+            --n;
+        if (n > 0 && buffer[n - 1] == '\r')
+            --n;
+        lines.append(QString::fromUtf8(buffer.constData(), n));
+        if (!ended)
+            break;
+    }
+    if (lines.size() < MinimumFolderLines)
+        return true;
+    for (qsizetype nameLine = 1; nameLine < lines.size() - 1; nameLine += 8) {
+        const auto line = [&lines, nameLine](int offset) { return lines.value(nameLine + offset); };
+        folders.Add(line(0), line(1), line(2), line(3), line(4), line(5), line(6), line(7));
+    }
+    return true;
+}
+
 int PurgeListCache(bool purgeDirectories, bool purgeFiles, int expireDays)
 {
+    SetUpCacheFolder();
     if ((!purgeDirectories && !purgeFiles) || expireDays <= 0)
         return 0;
     const int today = Today();
@@ -222,9 +341,7 @@ int PurgeListCache(bool purgeDirectories, bool purgeFiles, int expireDays)
     const QFileInfoList files =
         folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &file : files) {
-        const QString name = file.fileName();
-        const bool wanted = (purgeDirectories && name.contains(u".cached"))
-                            || (purgeFiles && name.contains(u".cachef"));
+        const bool wanted = IsCacheFile(file.fileName(), purgeDirectories, purgeFiles);
         if (wanted && FileDateStamp(file) + expireDays <= today && QFile::remove(file.filePath()))
             ++deleted;
     }

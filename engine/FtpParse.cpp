@@ -59,18 +59,7 @@ private:
     int m_count = 0;
 };
 
-QStringView TrimBlanks(QStringView s)
-{
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && s[begin] == u' ')
-        ++begin;
-    while (end > begin && s[end - 1] == u' ')
-        --end;
-    return s.mid(begin, end - begin);
-}
-
-// Blanks and control characters, as EPLF names may be preceded by a tab.
+// Blanks and control characters around an EPLF name that lacks its tab.
 QStringView TrimControls(QStringView s)
 {
     qsizetype begin = 0;
@@ -91,8 +80,11 @@ QString JoinedDate(QStringView a, QStringView b, QStringView c)
 }
 
 // The name of a long listing line: skip n words (each with its run of
-// blanks) before the link arrow, then one more word (the time or year); the
-// name is the trimmed rest, inner blanks kept.
+// blanks) before the link arrow, then one more word (the time or year) and
+// the one blank that separates it from the name. Everything else is the
+// name, leading, inner and trailing blanks included, so that a download
+// asks for exactly the file that was listed; only the blank that "ls" puts
+// before " -> " goes with the arrow.
 QString NameAfterWords(QStringView line, int n)
 {
     const qsizetype arrow = IndexOfArrow(line);
@@ -108,7 +100,30 @@ QString NameAfterWords(QStringView line, int n)
     }
     const QStringView rest = text.mid(i);
     const qsizetype blank = rest.indexOf(u' ');
-    return TrimBlanks(blank < 0 ? rest : rest.mid(blank)).toString();
+    // A last word with nothing after it stands for the name itself.
+    if (blank < 0)
+        return rest.toString();
+    QStringView name = rest.mid(blank + 1);
+    if (arrow >= 0 && name.endsWith(u' '))
+        name.chop(1);
+    return name.toString();
+}
+
+// "-rw-r--r--+" (an access control list), "drwxr-xr-x@" (extended
+// attributes, macOS) and "-rw-r--r--." (a security context, GNU ls): a
+// permission field with one mark after it, laid out like the plain field.
+bool IsMarkedPermissionField(QStringView field)
+{
+    if (field.size() != 11)
+        return false;
+    const QChar mark = field[10];
+    if (mark != u'+' && mark != u'@' && mark != u'.')
+        return false;
+    for (qsizetype i = 1; i < 10; ++i) {
+        if (!QStringView(u"rwxsStTlL-").contains(field[i]))
+            return false;
+    }
+    return true;
 }
 
 void ApplyLinkRule(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
@@ -127,9 +142,13 @@ void ApplyLinkRule(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
     }
 }
 
+// "+fact,fact,...,<tab>name": the tab ends the facts and the name is
+// everything after it, blanks and commas included. A line without the tab
+// takes its name after the last comma, trimmed.
 bool ParseEplf(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
 {
-    QStringView rest = line.mid(1);
+    const qsizetype tab = line.indexOf(u'\t');
+    QStringView rest = tab < 0 ? line.mid(1) : line.mid(1, tab - 1);
     entry.Size = QStringLiteral("0");
     entry.DateTime = QString::fromLatin1(UnknownDateText);
     qsizetype comma;
@@ -159,7 +178,7 @@ bool ParseEplf(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
             break;
         }
     }
-    entry.FileName = TrimControls(rest).toString();
+    entry.FileName = tab < 0 ? TrimControls(rest).toString() : line.mid(tab + 1).toString();
     return !entry.FileName.isEmpty();
 }
 
@@ -259,7 +278,8 @@ bool ParseUnix(TVexFtpServerType serverType, QStringView line, VexFtpFileInfo &e
     default: {
         if (tokens[1].isEmpty())
             return false;
-        if (tokens[1].startsWith(u'[') || tokens[0].size() > 10) {
+        const bool longAttributes = tokens[0].size() > 10 && !IsMarkedPermissionField(tokens[0]);
+        if (tokens[1].startsWith(u'[') || longAttributes) {
             k = 3;
         } else {
             // A number in token 4 is the size; a month name there means the

@@ -24,5 +24,7 @@ extern const QStringView FileLinkMarks[7];
 // dialect names (the others, and Description, are empty) and isDirectory says
 // which list the entry belongs to. A rejected line leaves entry cleared.
 // Any text of any length is accepted or rejected; nothing is thrown.
+// Names are kept as the server wrote them, blanks at either end included:
+// they are what RETR, CWD and DELE must send back.
 bool ParseListLine(TVexFtpServerType serverType, QStringView line, TVexFtpListState &state,
                    VexFtpFileInfo &entry, bool &isDirectory);

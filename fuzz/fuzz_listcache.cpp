@@ -1,8 +1,10 @@
 // Listing cache files as the disk may hold them: truncated, hand-edited,
 // from another version, or garbage. ReadListCache must read or refuse any
-// file; what it reads must write back and read again unchanged. The same
+// file; what it reads must write back and read again unchanged, and the
+// remote tree's tolerant reading must find the same folders. The same
 // bytes, as a server name, user and path, must name a file inside the cache
-// folder and nowhere else.
+// folder and nowhere else, and two different folders must never share a
+// name.
 
 #include "FtpCache.h"
 #include "FtpCacheTesting.h"
@@ -94,6 +96,25 @@ void CheckFile(const QByteArray &bytes)
     TVexFtpFileInfoList again;
     if (ReadListCache(input, again, 7) != read)
         Fail("expiry changed the outcome of a fresh file");
+
+    // The remote tree's reading takes any file and gives at least what a
+    // whole read gives, in the same order.
+    TVexFtpFileInfoList folders;
+    if (!ReadCachedFolders(input, folders))
+        Fail("the tree could not read a file that exists");
+    if (read) {
+        if (folders.Count() < list.Count())
+            Fail("the tree read fewer folders than the file holds");
+        VexFtpFileInfo x;
+        VexFtpFileInfo y;
+        for (int i = 0; i < list.Count(); ++i) {
+            list.GetInfo(i, x);
+            folders.GetInfo(i, y);
+            if (x.FileName != y.FileName || x.SymbolLink != y.SymbolLink)
+                Fail("the tree read another folder than the file holds");
+        }
+    }
+
     if (!read)
         return;
     if (!SameLists(list, again))
@@ -117,6 +138,14 @@ void CheckFile(const QByteArray &bytes)
     QFile::remove(output);
 }
 
+// Users "ftp" and "anonymous" share their files, whatever the case.
+QString UserKey(const QString &user)
+{
+    const QString lower = user.toLower();
+    return lower == QLatin1String("ftp") || lower == QLatin1String("anonymous") ? QStringLiteral("\x01")
+                                                                                : user;
+}
+
 void CheckFileName(const QByteArray &bytes)
 {
     const QByteArrayList fields = bytes.split('\n');
@@ -125,6 +154,15 @@ void CheckFileName(const QByteArray &bytes)
     const QString path = QString::fromUtf8(fields.value(2));
     const int port = int(fields.value(3).toUShort());
     const QString cacheFolder = Folder().path() + QLatin1String("/cache/");
+
+    // A second user and path on the same server: other folders, other files
+    // ("/a/b" and "/a-b" once shared one).
+    const QString otherUser = QString::fromUtf8(fields.value(4));
+    const QString otherPath = QString::fromUtf8(fields.value(5));
+    if ((UserKey(user) != UserKey(otherUser) || path != otherPath)
+        && CacheFileName(server, user, path, true, port)
+               == CacheFileName(server, otherUser, otherPath, true, port))
+        Fail("two folders share one cache file");
     for (bool directories : {true, false}) {
         const QString name = CacheFileName(server, user, path, directories, port);
         if (!name.startsWith(cacheFolder))

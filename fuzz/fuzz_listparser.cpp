@@ -1,8 +1,9 @@
 // Listing lines of any dialect. The first byte picks the server type; the
 // rest is LIST data, cut into lines the way the client cuts it (LF ends a
 // line, a CR right before it goes, bytes are UTF-8). Every line must be
-// accepted or rejected under the parser's contract, and the entries it
-// yields must sort by their size and date columns.
+// accepted or rejected under the parser's contract (a long-listing or EPLF
+// name is the end of its line, never trimmed), and the entries it yields
+// must sort by their size and date columns.
 
 #include "FtpData.h"
 #include "FtpParse.h"
@@ -42,6 +43,16 @@ void CheckLine(TVexFtpServerType type, const QString &line, TVexFtpListState &st
             Fail("empty line accepted", line);
         if (entry.DateTime.isEmpty())
             Fail("accepted entry without a date", line);
+        // A long-listing or EPLF name is the end of its line, blanks
+        // included: nothing trimmed, so RETR asks for the listed file.
+        const QChar first = line.front();
+        const bool ownDialect = type == ftpstVmsMultinet || type == ftpstVmsUcx || type == ftpstVM
+                                || type == ftpstVMVPS;
+        const bool longListing = !ownDialect && (first == u'-' || first == u'f' || first == u'd' || first == u'l');
+        const bool eplf = first == u'+' && line.contains(u'\t');
+        if ((eplf || (longListing && !line.contains(QLatin1String("->"))))
+            && !line.endsWith(entry.FileName))
+            Fail("name is not the end of its line", line);
         (isDirectory ? folders : files).AddInfo(entry);
     }
     // A broken VMS listing must not make the pending text grow without end.

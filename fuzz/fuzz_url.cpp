@@ -3,7 +3,10 @@
 // The input is read twice: as an address, which must be taken apart or
 // refused with one of the three address errors; and as five fields (user,
 // password, host, port, path, separated by NUL bytes) that, once
-// percent-encoded into an address, must come back unchanged.
+// percent-encoded into an address, must come back as SplitFtpUrl promises:
+// unchanged, except that the host loses the blanks (line breaks included)
+// around it, and an address whose decoded parts would carry CR or LF is
+// refused.
 
 #include "FtpCodes.h"
 #include "FtpMisc.h"
@@ -97,9 +100,23 @@ void CheckRoundTrip(const QByteArray &input)
 
     TFtpUrlParts parts;
     QString error;
-    if (!SplitFtpUrl(address, parts, &error))
+    const bool split = SplitFtpUrl(address, parts, &error);
+    // Every part ends up in a command line: one that would carry a line
+    // break is refused, whichever part it is in. The host is trimmed first,
+    // so a break before or after its name is simply dropped.
+    const auto breaks = [](const QString &s) { return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n')); };
+    if (breaks(user) || breaks(password) || breaks(host.trimmed()) || breaks(path)) {
+        if (split)
+            Fail("a line break inside a part was accepted", address);
+        if (error != FtpText::UrlUnexpected)
+            Fail("a line break inside a part was refused with another text", address);
+        return;
+    }
+    if (!split)
         Fail("a well-formed address was refused", address);
-    if (parts.hasUser != hasUser || parts.host != host || parts.path != path
+    // The host is taken without the blanks around it (a pasted name often
+    // ends with a tab or a blank).
+    if (parts.hasUser != hasUser || parts.host != host.trimmed() || parts.path != path
         || parts.hasPort != portGiven || (portGiven && parts.port != port))
         Fail("parts did not come back", address);
     if (hasUser && (parts.user != user || parts.password != password))

@@ -61,6 +61,16 @@ LISTINGS = {
         "drwxrwxr-x               folder        2 Jun 11  1996 Apple Extras",
         "-rw-r--r--    0     139     139 Jun 11  1996 Read Me",
     ]),
+    # Marks after the permission field (access control list, extended
+    # attributes, security context) and names with blanks at either end.
+    "unix-marks-blanks": (UNIX, [
+        "-rw-r--r--+ 1 user group 123 Jan 5 2020 acl.txt",
+        "drwxr-xr-x@  5 jo  staff  160 Mar 3 2021 Library",
+        "-rw-r--r--. 1 root root 42 Feb 14 00:05 context.conf",
+        "-rw-r--r--   1 root     root            5 Mar 03  2021  spaced name ",
+        "lrwxrwxrwx 1 u g 3 Jan 5 2001  my link  -> target",
+    ]),
+    "eplf-blanks": (AUTO, ["+r,s7,\t a, b ", "+/,m0, dir "]),
     # IIS in its DOS style.
     "dos": (MSFTP, [
         "01-20-03  10:23AM       <DIR>          pub",
@@ -111,6 +121,8 @@ ADDRESSES = {
     "at-in-path": "ftp://ftp.example.org/a@b/",
     "lone-percent": "ftp://h/100%/%zz/%4z/%4",
     "fields": "velmar\0s3cret\0ftp.example.org\x002121\0pub/linux",
+    "host-trailing-tab": "ftp://ftp.example.org%09/pub/",
+    "fields-line-break": "velmar\0s3\rcret\0ftp.example.org\t\0\0pub",
 }
 for name, text in ADDRESSES.items():
     write("fuzz_url", name, text)
@@ -141,6 +153,7 @@ write("fuzz_listcache", "truncated", cache_file(FILES)[:-40])
 write("fuzz_listcache", "count-too-large", b"5" + cache_file(FOLDERS)[1:])
 write("fuzz_listcache", "lf-only", cache_file(FOLDERS).replace(b"\r\n", b"\n"))
 write("fuzz_listcache", "name-fields", "host\njo\n/pub/src\n21")
+write("fuzz_listcache", "name-fields-two-folders", "host\njo\n/a/b\n21\njo\n/a-b")
 
 # --- Connection profiles (velmar.ini) ------------------------------------------
 

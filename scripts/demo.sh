@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # Starts the local demo FTP site (pyftpdlib on 127.0.0.1, a port of its
-# choice, serving a copy of demo/site), makes a profile for it available in
-# Velmar's site list and runs Velmar. Without a display it runs the console
-# client against the site instead.
+# choice, serving a copy of demo/site) and runs Velmar against it from a
+# folder of its own: a copy of the program whose velmar.ini holds the demo's
+# profile alone, with preferences and listing cache of its own, all removed
+# when the demo ends. The user's own sites and preferences are never
+# touched. Without a display it runs the console client against the site.
 #   scripts/demo.sh BUILD_DIR
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build}"
 demo_name="Démo Velmar (local)"
 
-site="$(mktemp -d)"
+work="$(mktemp -d)"
+site="$work/site"
+mkdir -p "$site"
 cp -r "$top/demo/site/." "$site/"
 config=$(printf '{"root": "%s", "anonymous_perm": "elradfmwMT", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false}' "$site")
 
 # The server stops when its standard input closes, i.e. when this script ends.
 coproc DEMO { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }
-cleanup() { kill "$DEMO_PID" 2>/dev/null || true; rm -rf "$site"; }
+cleanup() { kill "$DEMO_PID" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
 port=""
@@ -31,12 +35,16 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit $?
 fi
 
-# Only the demo's own profile is added or updated; the user's stay as they are.
-if ini="$("$build/tools/velmar-profile" "$build/app/velmar" "$demo_name" 127.0.0.1 "$port" velmar s3cret)"; then
-  echo "Profil « $demo_name » enregistré dans $ini."
-  echo "Dans l'onglet Paramètres, choisissez « $demo_name » dans la liste Sites Ftp,"
-  echo "puis cliquez sur Connexion dans l'onglet Explorateur."
+# The program keeps velmar.ini beside itself: a copy in the demo's folder
+# has a velmar.ini of its own.
+program="$work/programme"
+mkdir -p "$program" "$work/config" "$work/cache"
+cp "$build/app/velmar" "$program/velmar"
+[ -f "$build/app/aide.html" ] && cp "$build/app/aide.html" "$program/aide.html"
+if ini="$("$build/tools/velmar-profile" "$program/velmar" "$demo_name" 127.0.0.1 "$port" velmar s3cret)"; then
+  echo "Profil « $demo_name » prêt (dans $ini, supprimé à la fin de la démonstration)."
+  echo "Cliquez sur Connexion dans l'onglet Explorateur."
 else
   echo "Le profil de démonstration n'a pas pu être enregistré ; saisissez 127.0.0.1, port $port, velmar / s3cret." >&2
 fi
-"$build/app/velmar"
+XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" "$program/velmar"

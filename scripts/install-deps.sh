@@ -6,9 +6,13 @@ set -euo pipefail
 packages=(
   cmake g++ make
   qt6-base-dev qt6-base-dev-tools
+  qt6-translations-l10n
   libcurl4-openssl-dev libzip-dev
   python3-pyftpdlib
   pkg-config
+  poppler-utils
+  xdg-utils
+  dbus-daemon
 )
 
 missing=()

@@ -2,7 +2,9 @@
 # Starts Velmar under a virtual X server (Xvfb) with fresh preferences and
 # saves a screenshot of each tab into a folder, then one of the explorer tab
 # during a download from a local demo site (a large file on a slowed-down
-# line, so that the bar, the speed and the pie show). For review; not a test.
+# line, so that the bar, the speed and the pie show), and one after a
+# download of several files, both panes filled. The window has its first-run
+# size of 755 x 576. For review; not a test.
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     (default: build/screenshots)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -22,7 +24,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
-[ -x "$build/app/velmar" ] && [ -x "$build/tools/velmar-screenshot-download" ] || "$top/scripts/build.sh"
+VELMAR_BUILD_TARGETS="velmar velmar-screenshot-download" "$top/scripts/build.sh"
 mkdir -p "$out"
 
 display=""
@@ -83,6 +85,7 @@ app_pid=""
 # enough to be seen under way.
 cp -r "$top/demo/site/." "$site/"
 truncate -s 24M "$site/grand-fichier.bin"
+for i in $(seq 2000); do echo "ligne $i de la documentation du site"; done >"$site/documentation.txt"
 config=$(printf '{"root": "%s", "anonymous_perm": "elr", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "download_limit": 1048576}' "$site")
 coproc SITE { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }
 port=""
@@ -104,6 +107,30 @@ grep -q '^READY' "$home/download.log" || { echo "Le téléchargement n'a pas dé
 window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
 [ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
 import -window "$window" "$out/7-telechargement.png"
+kill "$shot_pid" 2>/dev/null || true
+wait "$shot_pid" 2>/dev/null || true
+shot_pid=""
+
+# Several files fetched into a local folder that already holds a few: the
+# remote list above, the local list below, both filled.
+rm -rf "${downloads:?}"/*
+mkdir -p "$downloads/Archives" "$downloads/Photos"
+printf 'Liste des courses\n' >"$downloads/courses.txt"
+printf 'Budget;2024\n' >"$downloads/budget.csv"
+HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret \
+  'LISEZMOI.txt|documentation.txt' "$downloads" after >"$home/after.log" 2>&1 &
+shot_pid=$!
+for _ in $(seq 600); do
+  grep -q '^READY' "$home/after.log" 2>/dev/null && break
+  kill -0 "$shot_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^READY' "$home/after.log" || { echo "Le transfert n'a pas abouti." >&2; cat "$home/after.log" >&2; exit 1; }
+sleep 0.5
+window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
+[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
+import -window "$window" "$out/8-explorateur-apres-transfert.png"
 
 echo "Captures d'écran dans $out"
 ls "$out"

@@ -14,12 +14,15 @@
 // A downloaded file only ever holds bytes the server sent, an upload only
 // bytes of the local file.
 
-#include "ClientEventLog.h"
+#include "FtpClientTesting.h"
+#include "FtpEventRecorder.h"
 #include "ScriptedFtpServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using FtpTesting::PrepareClient;
 
 namespace {
 
@@ -209,10 +212,10 @@ FtpScript GoodLogin()
 QString Completion(Kind kind)
 {
     switch (kind) {
-    case Kind::Login: return QStringLiteral("loggedin");
-    case Kind::Listing: return QStringLiteral("listed");
-    case Kind::Download: return QStringLiteral("received");
-    case Kind::Upload: return QStringLiteral("stored");
+    case Kind::Login: return QStringLiteral("OnLoggedIn");
+    case Kind::Listing: return QStringLiteral("OnListingDone");
+    case Kind::Download: return QStringLiteral("OnFileReceived");
+    case Kind::Upload: return QStringLiteral("OnFileStored");
     }
     return QString();
 }
@@ -249,7 +252,7 @@ private slots:
 
 private:
     void StartOperation(TVexFtp &client, Kind kind, const QString &folder);
-    void LogInAgain(TVexFtp &client, ClientEventLog &log, ScriptedFtpServer &server);
+    void LogInAgain(TVexFtp &client, FtpEventRecorder &log, ScriptedFtpServer &server);
 };
 
 void TestFaultInjection::everyStepEndsAsDesigned_data()
@@ -288,16 +291,16 @@ void TestFaultInjection::StartOperation(TVexFtp &client, Kind kind, const QStrin
     }
 }
 
-void TestFaultInjection::LogInAgain(TVexFtp &client, ClientEventLog &log, ScriptedFtpServer &server)
+void TestFaultInjection::LogInAgain(TVexFtp &client, FtpEventRecorder &log, ScriptedFtpServer &server)
 {
     log.Clear();
     // The first login may have detected the server type, which is kept; the
     // second script expects the detection again.
     client.SetServerType(ftpstAutoDetect);
     client.Login();
-    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("loggedin")), qPrintable(log.Text()), WaitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("OnLoggedIn")), qPrintable(log.Dump()), WaitMs);
     QVERIFY(client.LoggedIn());
-    QCOMPARE(log.Starting(QStringLiteral("error ")), QStringList());
+    QCOMPARE(log.ErrorCodes(), QList<int>());
     QCOMPARE(server.ConnectionCount(), 2);
     client.Close();
     QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
@@ -322,50 +325,51 @@ void TestFaultInjection::everyStepEndsAsDesigned()
     ScriptedFtpServer server;
     QVERIFY2(server.Start({FaultyScript(kind, step, fault, passive), GoodLogin()}), qPrintable(server.ErrorString()));
     TVexFtp client;
-    ClientEventLog log(client);
+    FtpEventRecorder log(client);
+    log.Answers[needFileExists] = QStringLiteral("Overwrite");
     PrepareClient(client, folder, server.Port());
     client.SetPassive(passive);
 
     client.Login();
     if (kind != Kind::Login) {
-        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("loggedin")), qPrintable(log.Text()), WaitMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("OnLoggedIn")), qPrintable(log.Dump()), WaitMs);
         log.Clear();
         StartOperation(client, kind, folder.path());
     }
 
     const QString completion = Completion(kind);
     if (end == End::Lost) {
-        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("quit")) && log.IndexOf(QStringLiteral("ready"), log.IndexOf(QStringLiteral("quit"))) > 0,
-                                  qPrintable(log.Text()), WaitMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("OnFtpQuit")) && log.IndexOf(QStringLiteral("OnFtpReady"), log.IndexOf(QStringLiteral("OnFtpQuit"))) > 0,
+                                  qPrintable(log.Dump()), WaitMs);
         // Whatever is still posted has arrived.
         QTest::qWait(50);
-        const qsizetype quit = log.IndexOf(QStringLiteral("quit"));
-        const qsizetype disconnected = log.IndexOf(QStringLiteral("info 1 Déconnecté"));
-        QVERIFY2(disconnected >= 0 && disconnected < quit, qPrintable(log.Text()));
-        QCOMPARE(log.Count(QStringLiteral("quit")), 1);
-        QCOMPARE(log.Events().mid(quit).count(QStringLiteral("ready")), 1);
-        QVERIFY2(!log.Has(completion), qPrintable(log.Text()));
+        const qsizetype quit = log.IndexOf(QStringLiteral("OnFtpQuit"));
+        const qsizetype disconnected = log.IndexOf(QStringLiteral("ftpiDisconnected(Déconnecté)"));
+        QVERIFY2(disconnected >= 0 && disconnected < quit, qPrintable(log.Dump()));
+        QCOMPARE(log.Count(QStringLiteral("OnFtpQuit")), 1);
+        QCOMPARE(log.Events().mid(quit).count(QStringLiteral("OnFtpReady")), 1);
+        QVERIFY2(!log.Has(completion), qPrintable(log.Dump()));
         QVERIFY(!client.Connected());
         QVERIFY(!client.Busy());
         QVERIFY(!client.LoggedIn());
     } else {
-        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(completion), qPrintable(log.Text()), WaitMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(log.Has(completion), qPrintable(log.Dump()), WaitMs);
         QTest::qWait(50);
-        const qsizetype ready = log.Events().lastIndexOf(QStringLiteral("ready"));
-        QVERIFY2(ready >= 0 && ready < log.IndexOf(completion), qPrintable(log.Text()));
+        const qsizetype ready = log.Events().lastIndexOf(QStringLiteral("OnFtpReady"));
+        QVERIFY2(ready >= 0 && ready < log.IndexOf(completion), qPrintable(log.Dump()));
         QCOMPARE(log.Count(completion), 1);
-        QVERIFY2(!log.Has(QStringLiteral("quit")), qPrintable(log.Text()));
+        QVERIFY2(!log.Has(QStringLiteral("OnFtpQuit")), qPrintable(log.Dump()));
         QVERIFY(client.Connected());
         QVERIFY(client.LoggedIn());
         QVERIFY(!client.Busy());
     }
-    const QStringList errors = log.Starting(QStringLiteral("error "));
+    const QStringList errors = log.EventsMatching(QStringLiteral("ftpe"));
     if (error == ftpeNone) {
-        QCOMPARE(errors, QStringList());
+        QCOMPARE(log.ErrorCodes(), QList<int>());
     } else {
-        QCOMPARE(errors, QStringList{QStringLiteral("error %1").arg(int(error))});
-        QVERIFY2(log.IndexOf(errors.first()) < log.IndexOf(end == End::Lost ? QStringLiteral("quit") : completion),
-                 qPrintable(log.Text()));
+        QCOMPARE(log.ErrorCodes(), QList<int>{int(error)});
+        QVERIFY2(log.IndexOf(errors.first()) < log.IndexOf(end == End::Lost ? QStringLiteral("OnFtpQuit") : completion),
+                 qPrintable(log.Dump()));
     }
 
     // Only what the server sent, only what the file holds.
@@ -410,11 +414,12 @@ void TestFaultInjection::stalledDataConnectionEndsOnClose()
     ScriptedFtpServer server;
     QVERIFY2(server.Start({script, GoodLogin()}), qPrintable(server.ErrorString()));
     TVexFtp client;
-    ClientEventLog log(client);
+    FtpEventRecorder log(client);
+    log.Answers[needFileExists] = QStringLiteral("Overwrite");
     PrepareClient(client, folder, server.Port());
     client.SetPassive(passive);
     client.Login();
-    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("loggedin")), qPrintable(log.Text()), WaitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("OnLoggedIn")), qPrintable(log.Dump()), WaitMs);
     log.Clear();
     StartOperation(client, kind, folder.path());
     QTRY_VERIFY2_WITH_TIMEOUT(server.ReceivedCommands().contains(kind == Kind::Listing ? QStringLiteral("LIST")
@@ -422,16 +427,16 @@ void TestFaultInjection::stalledDataConnectionEndsOnClose()
                               qPrintable(server.Status()), WaitMs);
     // Let the stalled connection settle: nothing may end by itself.
     QTest::qWait(300);
-    QVERIFY2(!log.Has(QStringLiteral("ready")), qPrintable(log.Text()));
+    QVERIFY2(!log.Has(QStringLiteral("OnFtpReady")), qPrintable(log.Dump()));
     QVERIFY(client.Busy());
 
     // The owner's Stop: everything ends at once, as for any lost connection.
     client.Close();
-    QCOMPARE(log.Count(QStringLiteral("info 1 Déconnecté")), 1);
-    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("quit")) && log.IndexOf(QStringLiteral("ready"), log.IndexOf(QStringLiteral("quit"))) > 0,
-                              qPrintable(log.Text()), WaitMs);
+    QCOMPARE(log.Count(QStringLiteral("ftpiDisconnected(Déconnecté)")), 1);
+    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(QStringLiteral("OnFtpQuit")) && log.IndexOf(QStringLiteral("OnFtpReady"), log.IndexOf(QStringLiteral("OnFtpQuit"))) > 0,
+                              qPrintable(log.Dump()), WaitMs);
     QVERIFY(!log.Has(Completion(kind)));
-    QCOMPARE(log.Starting(QStringLiteral("error ")), QStringList());
+    QCOMPARE(log.ErrorCodes(), QList<int>());
     QVERIFY(!client.Connected());
     QVERIFY(!client.Busy());
     // The data connection went with it (the server's dataReceive step ends).
@@ -493,7 +498,8 @@ void TestFaultInjection::oversizedRepliesStayBounded()
     ScriptedFtpServer server;
     QVERIFY2(server.Start({script, GoodLogin()}), qPrintable(server.ErrorString()));
     TVexFtp client;
-    ClientEventLog log(client);
+    FtpEventRecorder log(client);
+    log.Answers[needFileExists] = QStringLiteral("Overwrite");
     PrepareClient(client, folder, server.Port());
     client.SetTimeOut(1);
     // What the client holds of the welcome when it answers it.
@@ -509,8 +515,8 @@ void TestFaultInjection::oversizedRepliesStayBounded()
             ++multiLineReplies;
     });
     client.Login();
-    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(end == End::Lost ? QStringLiteral("quit") : QStringLiteral("loggedin")),
-                              qPrintable(log.Text()), WaitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(log.Has(end == End::Lost ? QStringLiteral("OnFtpQuit") : QStringLiteral("OnLoggedIn")),
+                              qPrintable(log.Dump()), WaitMs);
     if (!commandsBeforeEnd.isEmpty() || end == End::Completed) {
         QVERIFY(welcomeKept > 0);
         QVERIFY2(welcomeKept <= 64 * 1024, qPrintable(QString::number(welcomeKept)));
@@ -524,12 +530,11 @@ void TestFaultInjection::oversizedRepliesStayBounded()
             kept += line.size();
         QVERIFY2(kept <= 5 * 1024 * 1024, qPrintable(QString::number(kept)));
     }
-    const QStringList errors = log.Starting(QStringLiteral("error "));
-    QCOMPARE(errors, error == ftpeNone ? QStringList() : QStringList{QStringLiteral("error %1").arg(int(error))});
+    QCOMPARE(log.ErrorCodes(), error == ftpeNone ? QList<int>() : QList<int>{int(error)});
     if (end == End::Completed)
         client.Close();
     else
-        QVERIFY(!log.Has(QStringLiteral("loggedin")));
+        QVERIFY(!log.Has(QStringLiteral("OnLoggedIn")));
     QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
     QCOMPARE(server.Mismatches(), QStringList());
     LogInAgain(client, log, server);

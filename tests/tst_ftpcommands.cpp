@@ -3,7 +3,8 @@
 // against a real pyftpdlib server and against scripted replies.
 #include "FtpCache.h"
 #include "FtpCacheTesting.h"
-#include "FtpClientLog.h"
+#include "FtpClientTesting.h"
+#include "FtpEventRecorder.h"
 #include "PyFtpdServer.h"
 #include "ScriptedFtpServer.h"
 
@@ -12,6 +13,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using FtpTesting::ConfigureQuietClient;
 
 namespace {
 
@@ -38,13 +41,15 @@ FtpScript ScriptedLogin()
 
 // Every error carries the text its code is documented with, or one that
 // says what failed.
-void VerifyErrorTexts(const FtpClientLog &log)
+void VerifyErrorTexts(const FtpEventRecorder &log)
 {
-    for (const auto &error : log.errors) {
-        if (error.first == ftpeAccessDenied)
-            QCOMPARE(error.second, AccessDeniedText);
+    const QList<FtpError> errors = log.Errors();
+    const QStringList texts = log.ErrorTexts();
+    for (qsizetype i = 0; i < errors.size(); ++i) {
+        if (errors.at(i) == ftpeAccessDenied)
+            QCOMPARE(texts.at(i), AccessDeniedText);
         else
-            QVERIFY(!error.second.isEmpty());
+            QVERIFY(!texts.at(i).isEmpty());
     }
 }
 
@@ -61,12 +66,12 @@ private:
     std::unique_ptr<ScriptedFtpServer> scripted;
 
     // Logs the client in and forgets what the login itself reported.
-    bool LogIn(TVexFtp &ftp, FtpClientLog &log)
+    bool LogIn(TVexFtp &ftp, FtpEventRecorder &log)
     {
         ftp.Login();
-        const bool done = QTest::qWaitFor([&] { return log.Count(QStringLiteral("loggedin")) > 0
-                                                       || log.Count(QStringLiteral("quit")) > 0; },
-                                          FtpClientLog::WaitMs);
+        const bool done = QTest::qWaitFor([&] { return log.Count(QStringLiteral("OnLoggedIn")) > 0
+                                                       || log.Count(QStringLiteral("OnFtpQuit")) > 0; },
+                                          FtpEventRecorder::WaitMs);
         log.Clear();
         return done && ftp.LoggedIn();
     }
@@ -77,7 +82,7 @@ private:
     }
 
     // Starts the real server (after the test put its files in RootPath()) and logs in.
-    bool ConnectToPyftpd(TVexFtp &ftp, FtpClientLog &log)
+    bool ConnectToPyftpd(TVexFtp &ftp, FtpEventRecorder &log)
     {
         if (!pyftpd->Start()) {
             qWarning().noquote() << pyftpd->ErrorString();
@@ -86,7 +91,7 @@ private:
         return LogInTo(*pyftpd, ftp, log);
     }
 
-    bool LogInTo(const PyFtpdServer &server, TVexFtp &ftp, FtpClientLog &log)
+    bool LogInTo(const PyFtpdServer &server, TVexFtp &ftp, FtpEventRecorder &log)
     {
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
@@ -94,7 +99,7 @@ private:
     }
 
     // The shared site holds a.txt and docs/inner; no test may change it.
-    bool ConnectToReadOnlySite(TVexFtp &ftp, FtpClientLog &log)
+    bool ConnectToReadOnlySite(TVexFtp &ftp, FtpEventRecorder &log)
     {
         if (!readOnlySite) {
             auto site = std::make_unique<PyFtpdServer>();
@@ -113,7 +118,7 @@ private:
         return readOnlySite->RootPath() + QLatin1Char('/') + relative;
     }
 
-    bool ConnectToScript(TVexFtp &ftp, FtpClientLog &log, const FtpScript &script)
+    bool ConnectToScript(TVexFtp &ftp, FtpEventRecorder &log, const FtpScript &script)
     {
         scripted = std::make_unique<ScriptedFtpServer>();
         if (!scripted->Start(script))
@@ -128,7 +133,7 @@ private:
     void FinishScript(TVexFtp &ftp)
     {
         ftp.Close();
-        QTRY_VERIFY2_WITH_TIMEOUT(scripted->Finished(), qPrintable(scripted->Status()), FtpClientLog::WaitMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(scripted->Finished(), qPrintable(scripted->Status()), FtpEventRecorder::WaitMs);
         QCOMPARE(scripted->Mismatches(), QStringList());
     }
 
@@ -176,25 +181,25 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
 
         ftp.ChangeDirectory(QStringLiteral("docs"));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/docs"));
         ftp.ChangeDirectory(QStringLiteral("inner"));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged"), 2));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged"), 2));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/docs/inner"));
         ftp.ChangeToParent();
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged"), 3));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged"), 3));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/docs"));
 
         // pyftpdlib quotes the new folder in its 250 reply: no PWD is needed.
-        QCOMPARE(log.commands, (QStringList{QStringLiteral("CWD docs"), QStringLiteral("CWD inner"),
+        QCOMPARE(log.Commands(), (QStringList{QStringLiteral("CWD docs"), QStringLiteral("CWD inner"),
                                             QStringLiteral("CDUP")}));
-        const QStringList one{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")};
-        QCOMPARE(log.events, one + one + one);
+        const QStringList one{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")};
+        QCOMPARE(log.Outcomes(), one + one + one);
         QVERIFY(!ftp.Busy());
     }
 
@@ -205,14 +210,14 @@ private slots:
         QTest::addColumn<QStringList>("expectedEvents");
 
         QTest::newRow("new folder") << QStringLiteral("incoming") << false
-                                    << QStringList{QStringLiteral("busy"), QStringLiteral("ready"),
-                                                   QStringLiteral("dircreated")};
+                                    << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"),
+                                                   QStringLiteral("OnDirectoryCreated")};
         QTest::newRow("name with blanks, sent as given") << QStringLiteral("  two words ") << false
-                                    << QStringList{QStringLiteral("busy"), QStringLiteral("ready"),
-                                                   QStringLiteral("dircreated")};
+                                    << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"),
+                                                   QStringLiteral("OnDirectoryCreated")};
         QTest::newRow("folder exists already") << QStringLiteral("incoming") << true
-                                    << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"),
-                                                   QStringLiteral("ready"), QStringLiteral("dircreated")};
+                                    << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"),
+                                                   QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryCreated")};
     }
 
     void createDirectory()
@@ -226,13 +231,13 @@ private slots:
         if (existsBefore)
             QVERIFY(QDir(Root()).mkpath(name));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToPyftpd(ftp, log));
 
         ftp.CreateDirectory(name);
-        QVERIFY(log.WaitFor(QStringLiteral("dircreated")));
-        QCOMPARE(log.commands, QStringList{QLatin1String("MKD ") + name});
-        QCOMPARE(log.events, expectedEvents);
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryCreated")));
+        QCOMPARE(log.Commands(), QStringList{QLatin1String("MKD ") + name});
+        QCOMPARE(log.Outcomes(), expectedEvents);
         VerifyErrorTexts(log);
         QVERIFY(QFileInfo(Root(name)).isDir());
     }
@@ -246,7 +251,7 @@ private slots:
         QVERIFY(QDir(Root()).mkpath(QStringLiteral("other")));
         QVERIFY(WriteFile(Root(QStringLiteral("deep/kept.txt")), "kept"));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToPyftpd(ftp, log));
 
         const auto cacheOf = [&](const QString &path, bool directories) {
@@ -254,13 +259,13 @@ private slots:
         };
         // A listing in each folder writes its two cache files.
         for (const QString &folder : {QStringLiteral("/deep/ old "), QStringLiteral("/other"), QStringLiteral("/deep")}) {
-            const int changed = log.Count(QStringLiteral("dirchanged"));
+            const int changed = log.Count(QStringLiteral("OnDirectoryChanged"));
             ftp.ChangeDirectory(folder);
-            QVERIFY(log.WaitFor(QStringLiteral("dirchanged"), changed + 1));
+            QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged"), changed + 1));
             QCOMPARE(ftp.CurrentDirectory(), folder);
-            const int listed = log.Count(QStringLiteral("listingdone"));
+            const int listed = log.Count(QStringLiteral("OnListingDone"));
             ftp.ListDirectory();
-            QVERIFY(log.WaitFor(QStringLiteral("listingdone"), listed + 1));
+            QVERIFY(log.WaitFor(QStringLiteral("OnListingDone"), listed + 1));
             QVERIFY2(QFile::exists(cacheOf(folder, true)), qPrintable(cacheOf(folder, true)));
             QVERIFY(QFile::exists(cacheOf(folder, false)));
         }
@@ -269,9 +274,9 @@ private slots:
 
         // One name relative to /deep with blanks around it, one absolute.
         ftp.RemoveDirectories({QStringLiteral(" old "), QStringLiteral("/other")});
-        QVERIFY(log.WaitFor(QStringLiteral("dirdeleted")));
-        QCOMPARE(log.commands, (QStringList{QStringLiteral("RMD  old "), QStringLiteral("RMD /other")}));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirdeleted")}));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryDeleted")));
+        QCOMPARE(log.Commands(), (QStringList{QStringLiteral("RMD  old "), QStringLiteral("RMD /other")}));
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryDeleted")}));
         QVERIFY(!QFileInfo::exists(Root(QStringLiteral("deep/ old "))));
         QVERIFY(!QFileInfo::exists(Root(QStringLiteral("other"))));
         for (const QString &gone : {QStringLiteral("/deep/ old "), QStringLiteral("/other")}) {
@@ -292,23 +297,23 @@ private slots:
         QVERIFY(WriteFile(Root(QStringLiteral("full/inside.txt")), "x"));
         QVERIFY(QDir(Root()).mkpath(QStringLiteral("empty")));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToPyftpd(ftp, log));
         ftp.ChangeDirectory(QStringLiteral("full"));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
         ftp.ListDirectory();
-        QVERIFY(log.WaitFor(QStringLiteral("listingdone")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnListingDone")));
         ftp.ChangeToParent();
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged"), 2));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged"), 2));
         log.Clear();
         const QString fullCache = CacheFileName(ftp.Server(), ftp.Username(), QStringLiteral("/full"), false, ftp.Port());
         QVERIFY(QFile::exists(fullCache));
 
         // A folder that is not empty is refused; the list goes on.
         ftp.RemoveDirectories({QStringLiteral("full"), QStringLiteral("empty")});
-        QVERIFY(log.WaitFor(QStringLiteral("dirdeleted")));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                                          QStringLiteral("dirdeleted")}));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryDeleted")));
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                                          QStringLiteral("OnDirectoryDeleted")}));
         VerifyErrorTexts(log);
         QVERIFY(QFile::exists(fullCache));
         QVERIFY(QFileInfo(Root(QStringLiteral("full"))).isDir());
@@ -324,15 +329,15 @@ private slots:
         QTest::newRow("three files")
             << QStringList{QStringLiteral("a.txt"), QStringLiteral("b b.txt"), QStringLiteral("c.txt")}
             << QStringList{QStringLiteral("a.txt"), QStringLiteral("b b.txt"), QStringLiteral("c.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filedeleted")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileDeleted")};
         QTest::newRow("middle one missing, the list goes on")
             << QStringList{QStringLiteral("a.txt"), QStringLiteral("c.txt")}
             << QStringList{QStringLiteral("a.txt"), QStringLiteral("missing.txt"), QStringLiteral("c.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                           QStringLiteral("filedeleted")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                           QStringLiteral("OnFileDeleted")};
         QTest::newRow("empty list")
             << QStringList{} << QStringList{}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filedeleted")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileDeleted")};
     }
 
     void deleteFiles()
@@ -347,21 +352,21 @@ private slots:
             QVERIFY(WriteFile(Root(name), name.toUtf8()));
         QVERIFY(WriteFile(Root(QStringLiteral("untouched.txt")), "stay"));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToPyftpd(ftp, log));
         ftp.ListDirectory();
-        QVERIFY(log.WaitFor(QStringLiteral("listingdone")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnListingDone")));
         log.Clear();
         const QString rootCache = CacheFileName(ftp.Server(), ftp.Username(), QStringLiteral("/"), false, ftp.Port());
 
         ftp.DeleteFiles(names);
-        QVERIFY(log.WaitFor(QStringLiteral("filedeleted")));
-        FtpClientLog::Settle();
+        QVERIFY(log.WaitFor(QStringLiteral("OnFileDeleted")));
+        FtpEventRecorder::Settle();
         QStringList dele;
         for (const QString &name : names)
             dele.append(QLatin1String("DELE ") + name);
-        QCOMPARE(log.commands, dele);
-        QCOMPARE(log.events, expectedEvents);
+        QCOMPARE(log.Commands(), dele);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         VerifyErrorTexts(log);
         for (const QString &name : onDisk)
             QVERIFY2(!QFileInfo::exists(Root(name)), qPrintable(name));
@@ -377,13 +382,13 @@ private slots:
         StartPyftpd();
         QVERIFY(WriteFile(Root(QStringLiteral("old name.txt")), "contents"));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToPyftpd(ftp, log));
 
         ftp.Rename(QStringLiteral("old name.txt"), QStringLiteral("new name.txt"));
-        QVERIFY(log.WaitFor(QStringLiteral("filerenamed")));
-        QCOMPARE(log.commands, (QStringList{QStringLiteral("RNFR old name.txt"), QStringLiteral("Rnto new name.txt")}));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filerenamed")}));
+        QVERIFY(log.WaitFor(QStringLiteral("OnFileRenamed")));
+        QCOMPARE(log.Commands(), (QStringList{QStringLiteral("RNFR old name.txt"), QStringLiteral("Rnto new name.txt")}));
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileRenamed")}));
         QVERIFY(!QFileInfo::exists(Root(QStringLiteral("old name.txt"))));
         QFile renamed(Root(QStringLiteral("new name.txt")));
         QVERIFY(renamed.open(QIODevice::ReadOnly));
@@ -406,17 +411,17 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         ftp.Rename(oldName, newName);
         QVERIFY(!ftp.Busy());
         // Anything the rename had posted would come before this NOOP's events.
         ftp.SendCommand(QStringLiteral("NOOP"));
-        QVERIFY(log.WaitFor(QStringLiteral("ready")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready")}));
-        QCOMPARE(log.commands, QStringList{QStringLiteral("NOOP")});
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady")}));
+        QCOMPARE(log.Commands(), QStringList{QStringLiteral("NOOP")});
         QVERIFY(QFileInfo::exists(ReadOnlyRoot(QStringLiteral("a.txt"))));
     }
 
@@ -425,17 +430,17 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
 
         ftp.ChangeDirectory(QStringLiteral("no such folder"));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
         QCOMPARE(ftp.CurrentDirectory(), QString());
-        QCOMPARE(log.commands, QStringList{QStringLiteral("CWD no such folder")});
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                                          QStringLiteral("dirchanged")}));
-        QCOMPARE(log.errors.value(0).second, AccessDeniedText);
+        QCOMPARE(log.Commands(), QStringList{QStringLiteral("CWD no such folder")});
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                                          QStringLiteral("OnDirectoryChanged")}));
+        QCOMPARE(log.ErrorTexts().value(0), AccessDeniedText);
         QVERIFY(ftp.Connected());
         QVERIFY(ftp.LoggedIn());
     }
@@ -447,15 +452,15 @@ private slots:
         QTest::addColumn<QStringList>("expectedEvents");
 
         QTest::newRow("NOOP") << QStringLiteral("NOOP") << QStringList{QStringLiteral("NOOP")}
-                              << QStringList{QStringLiteral("busy"), QStringLiteral("ready")};
+                              << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady")};
         QTest::newRow("empty: nothing sent, one ready") << QString() << QStringList{}
-                              << QStringList{QStringLiteral("ready")};
+                              << QStringList{QStringLiteral("OnFtpReady")};
         QTest::newRow("multi-line reply") << QStringLiteral("STAT") << QStringList{QStringLiteral("STAT")}
-                              << QStringList{QStringLiteral("busy"), QStringLiteral("ready")};
+                              << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady")};
         QTest::newRow("unknown command") << QStringLiteral("XYZZY plugh") << QStringList{QStringLiteral("XYZZY plugh")}
-                              << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready")};
+                              << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady")};
         QTest::newRow("line break: refused, nothing sent") << QStringLiteral("NOOP\r\nDELE a.txt") << QStringList{}
-                              << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready")};
+                              << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady")};
     }
 
     void sendCommand()
@@ -466,14 +471,14 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         ftp.SendCommand(text);
-        QVERIFY(log.WaitFor(QStringLiteral("ready")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.commands, expectedCommands);
-        QCOMPARE(log.events, expectedEvents);
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Commands(), expectedCommands);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         VerifyErrorTexts(log);
         QVERIFY(!ftp.Busy());
         QVERIFY(QFileInfo::exists(ReadOnlyRoot(QStringLiteral("a.txt"))));
@@ -485,7 +490,7 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
 
         QStringList replies;
@@ -494,10 +499,10 @@ private slots:
             QVERIFY(ftp.Busy()); // the operation runs until the handler ends it
             ftp.EndCommand();
         });
-        QVERIFY(log.WaitFor(QStringLiteral("ready")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady")));
         QCOMPARE(replies.size(), 1);
         QVERIFY2(replies.first().startsWith(QLatin1String("215 ")), qPrintable(replies.first()));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready")}));
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady")}));
         QVERIFY(!ftp.Busy());
 
         // A stray EndCommand neither posts a ready while idle nor ends
@@ -506,9 +511,9 @@ private slots:
         ftp.EndCommand();
         ftp.ChangeDirectory(QStringLiteral("docs"));
         ftp.EndCommand();
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/docs"));
     }
 
@@ -517,22 +522,22 @@ private slots:
         if (!PyFtpdServer::Available())
             QSKIP(PyFtpdServer::UnavailableMessage());
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToReadOnlySite(ftp, log));
         ftp.SetCache(false);
 
         ftp.ListDirectory();
-        QVERIFY(log.WaitFor(QStringLiteral("listingdone")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnListingDone")));
         ftp.ListDirectory();
-        QVERIFY(log.WaitFor(QStringLiteral("listingdone"), 2));
+        QVERIFY(log.WaitFor(QStringLiteral("OnListingDone"), 2));
         ftp.SendCommand(QStringLiteral("TYPE I"));
-        QVERIFY(log.WaitFor(QStringLiteral("ready"), 3));
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady"), 3));
         ftp.ListDirectory();
-        QVERIFY(log.WaitFor(QStringLiteral("listingdone"), 3));
+        QVERIFY(log.WaitFor(QStringLiteral("OnListingDone"), 3));
         // The second listing trusts the remembered "A"; after the user's own
         // TYPE the client says "A" again.
-        QCOMPARE(log.commands.count(QStringLiteral("TYPE A")), 2);
-        QCOMPARE(log.commands.indexOf(QStringLiteral("TYPE A"), 1), log.commands.indexOf(QStringLiteral("TYPE I")) + 1);
+        QCOMPARE(log.Commands().count(QStringLiteral("TYPE A")), 2);
+        QCOMPARE(log.Commands().indexOf(QStringLiteral("TYPE A"), 1), log.Commands().indexOf(QStringLiteral("TYPE I")) + 1);
     }
 
     // --- Scripted replies -------------------------------------------------------
@@ -547,10 +552,10 @@ private slots:
         QTest::addColumn<QStringList>("expectedCommands");
         QTest::addColumn<QStringList>("expectedEvents");
 
-        const QStringList done{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")};
+        const QStringList done{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")};
         const auto failedWith = [](int code) {
-            return QStringList{QStringLiteral("busy"), QStringLiteral("error %1").arg(code), QStringLiteral("ready"),
-                               QStringLiteral("dirchanged")};
+            return QStringList{QStringLiteral("OnFtpBusy"), FtpErrorName(FtpError(code)), QStringLiteral("OnFtpReady"),
+                               QStringLiteral("OnDirectoryChanged")};
         };
 
         QTest::newRow("250 with quoted path: no PWD")
@@ -620,18 +625,18 @@ private slots:
         QFETCH(QStringList, expectedEvents);
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log, script.expectClose()));
         ftp.SetServerType(TVexFtpServerType(serverType));
         if (parent)
             ftp.ChangeToParent();
         else
             ftp.ChangeDirectory(path);
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
         QCOMPARE(ftp.CurrentDirectory(), expectedDirectory);
-        QCOMPARE(log.commands, expectedCommands);
-        QCOMPARE(log.events, expectedEvents);
+        QCOMPARE(log.Commands(), expectedCommands);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         VerifyErrorTexts(log);
         QVERIFY(ftp.Connected()); // a refusal outside login is not fatal
         FinishScript(ftp);
@@ -648,24 +653,24 @@ private slots:
                              .expect(QStringLiteral("RNFR a b.txt"), QStringLiteral("350 Ready for destination name."))
                              .expect(QStringLiteral("Rnto c d.txt"), QStringLiteral("250 Renaming ok.")))
             << QStringList{QStringLiteral("RNFR a b.txt"), QStringLiteral("Rnto c d.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filerenamed")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileRenamed")};
         QTest::newRow("RNFR refused: no Rnto")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("RNFR a b.txt"), QStringLiteral("550 No such file.")))
             << QStringList{QStringLiteral("RNFR a b.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                           QStringLiteral("filerenamed")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                           QStringLiteral("OnFileRenamed")};
         QTest::newRow("RNFR answered 250 is no go-ahead")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("RNFR a b.txt"), QStringLiteral("250 odd")))
             << QStringList{QStringLiteral("RNFR a b.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                           QStringLiteral("filerenamed")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                           QStringLiteral("OnFileRenamed")};
         QTest::newRow("RNTO refused")
             << FtpScript(ScriptedLogin()
                              .expect(QStringLiteral("RNFR a b.txt"), QStringLiteral("350 Ready."))
                              .expect(QStringLiteral("Rnto c d.txt"), QStringLiteral("553 Not allowed.")))
             << QStringList{QStringLiteral("RNFR a b.txt"), QStringLiteral("Rnto c d.txt")}
-            << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                           QStringLiteral("filerenamed")};
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                           QStringLiteral("OnFileRenamed")};
     }
 
     void renameReplies()
@@ -675,13 +680,13 @@ private slots:
         QFETCH(QStringList, expectedEvents);
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log, script.expectClose()));
         ftp.Rename(QStringLiteral("a b.txt"), QStringLiteral("c d.txt"));
-        QVERIFY(log.WaitFor(QStringLiteral("filerenamed")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.commands, expectedCommands);
-        QCOMPARE(log.events, expectedEvents);
+        QVERIFY(log.WaitFor(QStringLiteral("OnFileRenamed")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Commands(), expectedCommands);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         VerifyErrorTexts(log);
         FinishScript(ftp);
     }
@@ -689,7 +694,7 @@ private slots:
     void rawCommandWaitsThroughPreliminaryReply()
     {
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log,
                                 ScriptedLogin()
                                     .expect(QStringLiteral("SITE REINDEX"), QStringLiteral("150 Working on it."))
@@ -698,13 +703,13 @@ private slots:
                                     .expect(QStringLiteral("NOOP"), QStringLiteral("200 NOOP ok."))
                                     .expectClose()));
         ftp.SendCommand(QStringLiteral("SITE REINDEX"));
-        QVERIFY(log.WaitFor(QStringLiteral("ready")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady")));
         // The next command goes out only after the final reply.
         ftp.SendCommand(QStringLiteral("NOOP"));
-        QVERIFY(log.WaitFor(QStringLiteral("ready"), 2));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("busy"),
-                                          QStringLiteral("ready")}));
+        QVERIFY(log.WaitFor(QStringLiteral("OnFtpReady"), 2));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFtpBusy"),
+                                          QStringLiteral("OnFtpReady")}));
         FinishScript(ftp);
     }
 
@@ -724,17 +729,17 @@ private slots:
                              .expect(QStringLiteral("PWD"))
                              .delay(100)
                              .send(QStringLiteral("257 \"/pub\"")))
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}
             << QStringLiteral("/pub");
         QTest::newRow("ChangeToParent")
             << QStringLiteral("cdup")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("CDUP")).delay(200).send(QStringLiteral("250 \"/up\"")))
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}
             << QStringLiteral("/up");
         QTest::newRow("CreateDirectory")
             << QStringLiteral("mkd")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("MKD new")).delay(200).send(QStringLiteral("257 \"/new\" created")))
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dircreated")}
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryCreated")}
             << QStringLiteral("/");
         QTest::newRow("Rename")
             << QStringLiteral("rename")
@@ -743,12 +748,12 @@ private slots:
                              .expect(QStringLiteral("Rnto b"))
                              .delay(200)
                              .send(QStringLiteral("250 renamed")))
-            << QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filerenamed")}
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileRenamed")}
             << QStringLiteral("/");
         QTest::newRow("ChangeDirectory refused before sending")
             << QStringLiteral("cwd line break") << FtpScript(ScriptedLogin())
-            << QStringList{QStringLiteral("busy"), QStringLiteral("error 23"), QStringLiteral("ready"),
-                           QStringLiteral("dirchanged")}
+            << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeBadRemoteName"), QStringLiteral("OnFtpReady"),
+                           QStringLiteral("OnDirectoryChanged")}
             << QStringLiteral("/");
     }
 
@@ -760,7 +765,7 @@ private slots:
         QFETCH(QString, expectedDirectory);
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log, script.expectClose()));
         ftp.SetAsynchronous(false);
         QVERIFY(!ftp.Asynchronous());
@@ -776,7 +781,7 @@ private slots:
             ftp.ChangeDirectory(QStringLiteral("pub\r\nDELE x"));
         // Returned only after the end: everything has happened already.
         QVERIFY(!ftp.Busy());
-        QCOMPARE(log.events, expectedEvents);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         QCOMPARE(ftp.CurrentDirectory(), expectedDirectory);
         FinishScript(ftp);
     }
@@ -790,11 +795,11 @@ private slots:
         QTest::newRow("SendCommand")
             << QStringLiteral("raw")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("NOOP")).delay(200).send(QStringLiteral("200 ok")))
-            << QStringLiteral("ready");
+            << QStringLiteral("OnFtpReady");
         QTest::newRow("ConnectUrl to the same site")
             << QStringLiteral("url")
             << FtpScript(ScriptedLogin().expect(QStringLiteral("CWD /pub/")).delay(200).send(QStringLiteral("250 \"/pub\" ok")))
-            << QStringLiteral("dirchanged");
+            << QStringLiteral("OnDirectoryChanged");
     }
 
     void operationsThatNeverWait()
@@ -804,7 +809,7 @@ private slots:
         QFETCH(QString, completion);
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log, script.expectClose()));
         ftp.SetAsynchronous(false);
         if (operation == QLatin1String("raw"))
@@ -812,7 +817,7 @@ private slots:
         else
             ftp.ConnectUrl(QStringLiteral("ftp://%1:%2/pub/").arg(scripted->Host()).arg(scripted->Port()));
         QVERIFY(ftp.Busy());
-        QCOMPARE(log.events, QStringList{QStringLiteral("busy")});
+        QCOMPARE(log.Outcomes(), QStringList{QStringLiteral("OnFtpBusy")});
         QVERIFY(log.WaitFor(completion));
         QVERIFY(!ftp.Busy());
         FinishScript(ftp);
@@ -821,7 +826,7 @@ private slots:
     void listOperationWaitsItemByItem()
     {
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log,
                                 ScriptedLogin()
                                     .expect(QStringLiteral("DELE a"))
@@ -837,20 +842,20 @@ private slots:
         // ready message is still to come.
         QCOMPARE(scripted->ReceivedCommands().mid(scripted->ReceivedCommands().indexOf(QStringLiteral("DELE a"))),
                  (QStringList{QStringLiteral("DELE a"), QStringLiteral("DELE b")}));
-        QCOMPARE(log.events, QStringList{QStringLiteral("busy")});
+        QCOMPARE(log.Outcomes(), QStringList{QStringLiteral("OnFtpBusy")});
         QVERIFY(ftp.Busy());
         // Until that message has run, the client refuses a new operation.
         ftp.ChangeToParent();
-        QCOMPARE(log.InfoTexts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
-        QVERIFY(log.WaitFor(QStringLiteral("filedeleted")));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filedeleted")}));
+        QCOMPARE(log.Texts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
+        QVERIFY(log.WaitFor(QStringLiteral("OnFileDeleted")));
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileDeleted")}));
         FinishScript(ftp);
     }
 
     void emptyCommandWhileBusyLeavesOperationAlone()
     {
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         QVERIFY(ConnectToScript(ftp, log,
                                 ScriptedLogin()
                                     .expect(QStringLiteral("CWD pub"))
@@ -859,10 +864,10 @@ private slots:
                                     .expectClose()));
         ftp.ChangeDirectory(QStringLiteral("pub"));
         ftp.SendCommand(QString());
-        QCOMPARE(log.InfoTexts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
+        QCOMPARE(log.Texts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/pub"));
         FinishScript(ftp);
     }
@@ -870,7 +875,7 @@ private slots:
     void commandsRefusedWhenDisconnected()
     {
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ftp.ChangeDirectory(QStringLiteral("pub"));
         ftp.ChangeToParent();
         ftp.CreateDirectory(QStringLiteral("x"));
@@ -878,10 +883,10 @@ private slots:
         ftp.DeleteFiles({QStringLiteral("a")});
         ftp.RemoveDirectories({QStringLiteral("a")});
         ftp.SendCommand(QStringLiteral("NOOP"));
-        FtpClientLog::Settle();
-        QCOMPARE(log.InfoTexts(ftpiDisconnected), QStringList(7, QStringLiteral("Non connecté au serveur")));
-        QCOMPARE(log.events, QStringList());
-        QCOMPARE(log.commands, QStringList());
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Texts(ftpiDisconnected), QStringList(7, QStringLiteral("Non connecté au serveur")));
+        QCOMPARE(log.Outcomes(), QStringList());
+        QCOMPARE(log.Commands(), QStringList());
     }
 };
 

@@ -1,5 +1,6 @@
 // Listings, downloads, uploads and list operations of TVexFtp against a real
 // FTP server (pyftpdlib on loopback), each in passive and in active mode.
+#include "FtpEventRecorder.h"
 #include "FtpTransferTestKit.h"
 #include "PyFtpdServer.h"
 
@@ -48,6 +49,8 @@ private slots:
     void existingTarget();
     void listOperation_data();
     void listOperation();
+    void namesWithBlanks_data();
+    void namesWithBlanks();
 
 private:
     // A client logged in to the server, in the mode of the row.
@@ -57,7 +60,7 @@ private:
     std::unique_ptr<QTemporaryDir> cacheDir;
     std::unique_ptr<QTemporaryDir> localDir;
     std::unique_ptr<TVexFtp> ftp;
-    std::unique_ptr<EventLog> log;
+    std::unique_ptr<FtpEventRecorder> log;
 };
 
 void FtpTransferTest::initTestCase()
@@ -90,7 +93,7 @@ void FtpTransferTest::cleanup()
 bool FtpTransferTest::Connect(bool passive, const QString &initialDirectory)
 {
     ftp = std::make_unique<TVexFtp>();
-    log = std::make_unique<EventLog>(*ftp);
+    log = std::make_unique<FtpEventRecorder>(*ftp);
     Prepare(*ftp, server.Host(), server.Port(), passive);
     ftp->SetInitialDirectory(initialDirectory);
     if (!LogIn(*ftp, *log))
@@ -120,14 +123,14 @@ void FtpTransferTest::listing()
     QCOMPARE(ftp->CurrentDirectory(), QLatin1Char('/') + folder);
 
     ftp->ListDirectory();
-    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("listing")), 1, TransferWaitMs);
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "listing"}));
-    QCOMPARE(log->errors.size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("OnListingDone")), 1, TransferWaitMs);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnListingDone"}));
+    QCOMPARE(log->Errors().size(), 0);
     QVERIFY(!ftp->FromCache());
     QCOMPARE(Names(ftp->Files()), (QSet<QString>{"readme.txt", "archive 1.zip", "empty"}));
     QCOMPARE(Names(ftp->Directories()), (QSet<QString>{"Photos 2023", "src"}));
-    QCOMPARE(log->InfoTexts(ftpiEntryFound).count(QStringLiteral("File")), 3);
-    QCOMPARE(log->InfoTexts(ftpiEntryFound).count(QStringLiteral("Folder")), 2);
+    QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("File")), 3);
+    QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("Folder")), 2);
     QCOMPARE(ftp->ListingLines().size(), 5);
     QCOMPARE(log->CountInfo(ftpiListingStarted), 1);
     QCOMPARE(log->CountInfo(ftpiListingDataDone), 1);
@@ -140,8 +143,8 @@ void FtpTransferTest::listing()
     // The same folder again: answered from the cache, nothing on the wire.
     log->Clear();
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
-    QCOMPARE(log->Notifications(), (QStringList{"ready", "listing"}));
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpReady", "OnListingDone"}));
     QCOMPARE(log->CountInfo(ftpiCommand), 0);
     QVERIFY(ftp->FromCache());
     QCOMPARE(Names(ftp->Files()), (QSet<QString>{"readme.txt", "archive 1.zip", "empty"}));
@@ -181,12 +184,12 @@ void FtpTransferTest::transfer()
         ftp->PutFile(localPath, name);
     else
         ftp->GetFile(name, localPath);
-    const QString completion = upload ? QStringLiteral("stored") : QStringLiteral("received");
+    const QString completion = upload ? QStringLiteral("OnFileStored") : QStringLiteral("OnFileReceived");
     QTRY_COMPARE_WITH_TIMEOUT(log->Count(completion), 1, TransferWaitMs);
 
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", completion}));
-    QCOMPARE(log->errors.size(), 0);
-    QCOMPARE(log->Count(QStringLiteral("need 3")), 0); // no question: nothing was there
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
+    QCOMPARE(log->Errors().size(), 0);
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), 0); // no question: nothing was there
     const QByteArray result = ReadFile(upload ? remotePath : localPath);
     QCOMPARE(result.size(), content.size());
     QVERIFY(result == content);
@@ -194,7 +197,7 @@ void FtpTransferTest::transfer()
     QVERIFY(ftp->ElapsedTime() >= 0);
     QCOMPARE(log->CountInfo(ftpiTransferDone), 1);
     if (upload)
-        QCOMPARE(log->InfoTexts(ftpiTransferSize), QStringList{QString::number(size)});
+        QCOMPARE(log->Texts(ftpiTransferSize), QStringList{QString::number(size)});
     QVERIFY(log->Commands().contains((upload ? QStringLiteral("STOR ") : QStringLiteral("RETR ")) + name));
     QVERIFY(log->Commands().contains(QStringLiteral("TYPE I")));
     QVERIFY(ftp->Connected() && !ftp->Busy());
@@ -247,28 +250,28 @@ void FtpTransferTest::existingTarget()
 
     QVERIFY(Connect(passive));
     QVERIFY(ftp->ResumeSupported());
-    log->answers = QStringList{answer};
+    log->FileExistsAnswers = QStringList{answer};
     if (upload)
         ftp->PutFile(localPath, name);
     else
         ftp->GetFile(name, localPath);
-    const QString completion = upload ? QStringLiteral("stored") : QStringLiteral("received");
-    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("ready")), 1, TransferWaitMs);
+    const QString completion = upload ? QStringLiteral("OnFileStored") : QStringLiteral("OnFileReceived");
+    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("OnFtpReady")), 1, TransferWaitMs);
     QTRY_VERIFY(!ftp->Busy());
 
-    QCOMPARE(log->Count(QStringLiteral("need 3")), 1);
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), 1);
+    QCOMPARE(log->Errors().size(), 0);
     const QByteArray result = ReadFile(upload ? remotePath : localPath);
     const QString transferCommand = (upload ? QStringLiteral("STOR ") : QStringLiteral("RETR ")) + name;
     if (transferred) {
-        QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", completion}));
+        QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
         QCOMPARE(result.size(), source.size());
         QVERIFY(result == source);
         QVERIFY(log->Commands().contains(transferCommand));
         const qint64 moved = restCommand.isEmpty() ? source.size() : source.size() - targetSize;
         QCOMPARE(ftp->BytesTransferred(), moved);
     } else {
-        QCOMPARE(log->Notifications(), (QStringList{"busy", "ready"}));
+        QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady"}));
         QVERIFY(result == target);
         QVERIFY(!log->Commands().contains(transferCommand));
     }
@@ -307,17 +310,63 @@ void FtpTransferTest::listOperation()
         ftp->PutFiles(localNames, remoteNames);
     else
         ftp->GetFiles(remoteNames, localNames);
-    const QString completion = upload ? QStringLiteral("stored") : QStringLiteral("received");
+    const QString completion = upload ? QStringLiteral("OnFileStored") : QStringLiteral("OnFileReceived");
     QTRY_COMPARE_WITH_TIMEOUT(log->Count(completion), 1, TransferWaitMs);
 
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", completion}));
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
+    QCOMPARE(log->Errors().size(), 0);
     QCOMPARE(log->CountInfo(ftpiTransferDone), 3);
     for (int i = 0; i < sizes.size(); ++i) {
         const QString target = upload ? QDir(server.RootPath()).filePath(remoteNames[i]) : localNames[i];
         QVERIFY2(ReadFile(target) == contents[i], qPrintable(remoteNames[i]));
     }
     QVERIFY(ftp->Connected() && !ftp->Busy());
+}
+
+void FtpTransferTest::namesWithBlanks_data()
+{
+    QTest::addColumn<bool>("passive");
+    AddModeRows("names with blanks");
+}
+
+void FtpTransferTest::namesWithBlanks()
+{
+    // Blanks at either end belong to a name: the listing keeps them, and the
+    // commands built from the listed names reach the very file and folder.
+    QFETCH(bool, passive);
+    const QString folder = passive ? QStringLiteral("blanks-passive") : QStringLiteral("blanks-active");
+    const QString fileName = QStringLiteral(" spaced name ");
+    const QString folderName = QStringLiteral(" lead");
+    const QDir root(server.RootPath());
+    QVERIFY(root.mkpath(folder + QLatin1Char('/') + folderName));
+    const QByteArray content = RandomBytes(4321);
+    QVERIFY(WriteFile(root.filePath(folder + QLatin1Char('/') + fileName), content));
+    QVERIFY(WriteFile(root.filePath(folder + QStringLiteral("/spaced name")), "decoy"));
+
+    QVERIFY(Connect(passive, QLatin1Char('/') + folder));
+    ftp->ListDirectory();
+    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("OnListingDone")), 1, TransferWaitMs);
+    QCOMPARE(Names(ftp->Files()), (QSet<QString>{fileName, QStringLiteral("spaced name")}));
+    QCOMPARE(Names(ftp->Directories()), QSet<QString>{folderName});
+
+    VexFtpFileInfo info;
+    const int index = ftp->Files().IndexOfName(fileName);
+    QVERIFY(index >= 0);
+    ftp->Files().GetInfo(index, info);
+    QCOMPARE(info.FileName, fileName);
+    const QString local = QDir(localDir->path()).filePath(QStringLiteral("downloaded"));
+    log->Clear();
+    ftp->GetFile(info.FileName, local);
+    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("OnFileReceived")), 1, TransferWaitMs);
+    QCOMPARE(log->Errors().size(), 0);
+    QVERIFY2(log->Commands().contains(QStringLiteral("RETR  spaced name ")), qPrintable(log->Commands().join(u'|')));
+    QCOMPARE(ReadFile(local), content);
+
+    ftp->Directories().GetInfo(0, info);
+    ftp->ChangeDirectory(info.FileName);
+    QTRY_COMPARE_WITH_TIMEOUT(log->Count(QStringLiteral("OnDirectoryChanged")), 1, TransferWaitMs);
+    QCOMPARE(log->Errors().size(), 0);
+    QCOMPARE(ftp->CurrentDirectory(), QLatin1Char('/') + folder + QLatin1Char('/') + folderName);
 }
 
 QTEST_GUILESS_MAIN(FtpTransferTest)

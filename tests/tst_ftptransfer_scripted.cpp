@@ -2,6 +2,7 @@
 // TVexFtp against a scripted server: the replies that a real server would
 // rarely give, the resume decisions, failures and lost connections.
 #include "FtpCache.h"
+#include "FtpEventRecorder.h"
 #include "FtpTransferTestKit.h"
 #include "ScriptedFtpServer.h"
 
@@ -63,10 +64,10 @@ QByteArray UnixLine(char kind, const QByteArray &name, int size = 100)
 }
 
 // The infos that tell a resume decision, as "code text".
-QStringList ResumeInfos(const EventLog &log)
+QStringList ResumeInfos(const FtpEventRecorder &log)
 {
     QStringList shown;
-    for (const auto &[info, text] : log.infos)
+    for (const auto &[info, text] : log.Infos())
         if (info == ftpiNothingToDo || info == ftpiResumeUnavailable)
             shown.append(QStringLiteral("%1 %2").arg(int(info)).arg(text));
     return shown;
@@ -147,7 +148,7 @@ private:
     std::unique_ptr<QTemporaryDir> localDir;
     std::unique_ptr<ScriptedFtpServer> server;
     std::unique_ptr<TVexFtp> ftp;
-    std::unique_ptr<EventLog> log;
+    std::unique_ptr<FtpEventRecorder> log;
     qsizetype loginCommands = 0;
 };
 
@@ -179,7 +180,7 @@ bool FtpTransferScriptedTest::Start(const FtpScript &script, bool passive)
     if (!server->Start(script))
         return false;
     ftp = std::make_unique<TVexFtp>();
-    log = std::make_unique<EventLog>(*ftp);
+    log = std::make_unique<FtpEventRecorder>(*ftp);
     Prepare(*ftp, server->Host(), server->Port(), passive);
     ftp->SetServerType(ftpstUNIX);
     if (!LogIn(*ftp, *log))
@@ -223,9 +224,9 @@ void FtpTransferScriptedTest::transferSize()
     QVERIFY2(Start(script, passive), qPrintable(server->Status()));
 
     ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
-    QCOMPARE(log->InfoTexts(ftpiTransferSize), sizes);
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "received"}));
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
+    QCOMPARE(log->Texts(ftpiTransferSize), sizes);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnFileReceived"}));
     QCOMPARE(ReadFile(Local(QStringLiteral("f.bin"))), QByteArray("0123456789"));
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
@@ -246,8 +247,8 @@ void FtpTransferScriptedTest::downloadOverExistingFile_data()
     QTest::addColumn<qint64>("bytes"); // -1: no transfer
 
     const QByteArray local(100, 'L');
-    const QStringList skipped{"busy", "ready"};
-    const QStringList ended{"busy", "ready", "received"};
+    const QStringList skipped{"OnFtpBusy", "OnFtpReady"};
+    const QStringList ended{"OnFtpBusy", "OnFtpReady", "OnFileReceived"};
     const auto start = [](bool resume = true) {
         FtpScript script = Login(resume);
         script.expect(TypeI, TypeOk);
@@ -332,15 +333,15 @@ void FtpTransferScriptedTest::downloadOverExistingFile()
     if (localExists)
         QVERIFY(WriteFile(local, QByteArray(100, 'L')));
     QVERIFY2(Start(script, passive), qPrintable(server->Status()));
-    log->answers = QStringList{QStringLiteral("Resume")};
+    log->FileExistsAnswers = QStringList{QStringLiteral("Resume")};
 
     ftp->GetFile(QStringLiteral("f.bin"), local);
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     QTRY_VERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
 
     QCOMPARE(log->Notifications(), notifications);
-    QCOMPARE(log->Count(QStringLiteral("need 3")), localExists ? 1 : 0);
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), localExists ? 1 : 0);
     QCOMPARE(ResumeInfos(*log), resumeInfos);
     QCOMPARE(log->ErrorCodes(), errors);
     QCOMPARE(log->ErrorTexts(), errorTexts);
@@ -368,8 +369,8 @@ void FtpTransferScriptedTest::uploadOverExistingFile_data()
     QTest::addColumn<int>("questions");
 
     const QByteArray local = RandomBytes(100);
-    const QStringList skipped{"busy", "ready"};
-    const QStringList ended{"busy", "ready", "stored"};
+    const QStringList skipped{"OnFtpBusy", "OnFtpReady"};
+    const QStringList ended{"OnFtpBusy", "OnFtpReady", "OnFileStored"};
     const auto sizeReply = [](const QString &reply) {
         FtpScript script = Login();
         script.expect(TypeI, TypeOk).expect(QStringLiteral("SIZE up.bin"), reply);
@@ -454,22 +455,22 @@ void FtpTransferScriptedTest::uploadOverExistingFile()
     const QString local = Local(QStringLiteral("up.bin"));
     QVERIFY(WriteFile(local, content));
     QVERIFY2(Start(script, passive), qPrintable(server->Status()));
-    log->answers = QStringList{answer};
+    log->FileExistsAnswers = QStringList{answer};
 
     ftp->PutFile(local, QStringLiteral("up.bin"));
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     QTRY_VERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
 
     QCOMPARE(log->Notifications(), notifications);
-    QCOMPARE(log->Count(QStringLiteral("need 3")), questions);
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), questions);
     QCOMPARE(ResumeInfos(*log), resumeInfos);
     QCOMPARE(log->ErrorCodes(), errors);
     QCOMPARE(log->ErrorTexts(), errorTexts);
     QCOMPARE(server->ReceivedData(), received);
     if (!received.isEmpty()) {
         QCOMPARE(ftp->BytesTransferred(), qint64(received.constFirst().size()));
-        QCOMPARE(log->InfoTexts(ftpiTransferSize), QStringList{"100"});
+        QCOMPARE(log->Texts(ftpiTransferSize), QStringList{"100"});
     }
     QCOMPARE(ReadFile(local), content); // the local file is only read
     QVERIFY(ftp->Connected());
@@ -487,25 +488,25 @@ void FtpTransferScriptedTest::sizeUnsupportedIsNotAskedAgain()
     QVERIFY2(Start(script), qPrintable(server->Status()));
     QVERIFY(WriteFile(Local(QStringLiteral("f.bin")), QByteArray(100, 'L')));
     QVERIFY(WriteFile(Local(QStringLiteral("up.bin")), "abc"));
-    log->answers = QStringList{QStringLiteral("Resume"), QStringLiteral("Resume")};
+    log->FileExistsAnswers = QStringList{QStringLiteral("Resume"), QStringLiteral("Resume")};
 
     ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
-    QTRY_COMPARE(log->Count(QStringLiteral("ready")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFtpReady")), 1);
     QTRY_VERIFY(!ftp->Busy());
     // The same connection again: the local size stands in for the answer.
     ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
-    QTRY_COMPARE(log->Count(QStringLiteral("ready")), 2);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFtpReady")), 2);
     QTRY_VERIFY(!ftp->Busy());
-    QCOMPARE(log->InfoTexts(ftpiNothingToDo), (QStringList{NothingToDoText, NothingToDoText}));
+    QCOMPARE(log->Texts(ftpiNothingToDo), (QStringList{NothingToDoText, NothingToDoText}));
     // An upload asks nothing either: it goes straight to STOR.
     ftp->PutFile(Local(QStringLiteral("up.bin")), QStringLiteral("up.bin"));
-    QTRY_COMPARE(log->Count(QStringLiteral("stored")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileStored")), 1);
 
     QTRY_VERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     QCOMPARE(CommandsAfterLogin().filter(QRegularExpression(QStringLiteral("^SIZE"))).size(), 1);
     QCOMPARE(server->ReceivedData(), QByteArrayList{"abc"});
-    QCOMPARE(log->Count(QStringLiteral("need 3")), 2);
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), 2);
 }
 
 // ---------------------------------------------------------------------------
@@ -522,15 +523,15 @@ void FtpTransferScriptedTest::dataConnectionRefused()
     QVERIFY2(Start(script), qPrintable(server->Status()));
 
     ftp->ListDirectory();
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     QTRY_VERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeDataConnection});
     QVERIFY(!ftp->Connected());
     QVERIFY(!ftp->LoggedIn());
-    QCOMPARE(log->InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
-    QVERIFY(InOrder(log->trace, {"busy", QStringLiteral("error %1").arg(int(ftpeDataConnection)), "quit", "ready"}));
-    QCOMPARE(log->Count(QStringLiteral("ready")), 1);
+    QCOMPARE(log->Texts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
+    QVERIFY(InOrder(log->Outcomes(), {"OnFtpBusy", "ftpeDataConnection", "OnFtpQuit", "OnFtpReady"}));
+    QCOMPARE(log->Count(QStringLiteral("OnFtpReady")), 1);
 }
 
 void FtpTransferScriptedTest::pasvAddressIgnored_data()
@@ -559,10 +560,10 @@ void FtpTransferScriptedTest::pasvAddressIgnored()
     QVERIFY2(Start(script), qPrintable(server->Status()));
 
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Errors().size(), 0);
     QCOMPARE(Names(ftp->Files()), QSet<QString>{"readme.txt"});
     if (!privateRow)
         loopbackRowPassed = true;
@@ -590,11 +591,11 @@ void FtpTransferScriptedTest::pasvReplyUnusable()
     QVERIFY2(Start(script), qPrintable(server->Status()));
 
     ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList()); // no RETR was sent
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeCommandFailed});
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "received"}));
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnFileReceived"}));
     QVERIFY(ftp->Connected()); // only the item failed
 }
 
@@ -605,11 +606,11 @@ void FtpTransferScriptedTest::portRefused()
     QVERIFY2(Start(script, false), qPrintable(server->Status()));
 
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList()); // no LIST was sent
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeCommandFailed});
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "listing"}));
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnListingDone"}));
     QCOMPARE(log->CountInfo(ftpiListingStarted), 0);
     QVERIFY(ftp->Connected());
 }
@@ -646,20 +647,20 @@ void FtpTransferScriptedTest::serverConnectsBeforePortReply()
 
     QString completion;
     if (operation == QLatin1String("list")) {
-        completion = QStringLiteral("listing");
+        completion = QStringLiteral("OnListingDone");
         ftp->ListDirectory();
     } else if (upload) {
-        completion = QStringLiteral("stored");
+        completion = QStringLiteral("OnFileStored");
         QVERIFY(WriteFile(Local(QStringLiteral("up.bin")), "sent early"));
         ftp->PutFile(Local(QStringLiteral("up.bin")), QStringLiteral("up.bin"));
     } else {
-        completion = QStringLiteral("received");
+        completion = QStringLiteral("OnFileReceived");
         ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
     }
     QTRY_COMPARE(log->Count(completion), 1);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Errors().size(), 0);
     if (operation == QLatin1String("list"))
         QCOMPARE(Names(ftp->Files()), QSet<QString>{"a.txt"});
     else if (upload)
@@ -678,13 +679,13 @@ void FtpTransferScriptedTest::failedListingShowsNoOtherFolder()
     ftp->SetCache(false);
 
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     QCOMPARE(Names(ftp->Files()), QSet<QString>{"root.txt"});
     ftp->ChangeDirectory(QStringLiteral("sub"));
-    QTRY_COMPARE(log->Count(QStringLiteral("dirchanged")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnDirectoryChanged")), 1);
     QCOMPARE(ftp->CurrentDirectory(), QStringLiteral("/sub"));
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 2);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 2);
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeCommandFailed});
     QCOMPARE(ftp->Files().Count(), 0);
     QCOMPARE(ftp->Directories().Count(), 0);
@@ -746,19 +747,19 @@ void FtpTransferScriptedTest::listingData()
     QVERIFY2(Start(script, passive), qPrintable(server->Status()));
 
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "listing"}));
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnListingDone"}));
+    QCOMPARE(log->Errors().size(), 0);
     QCOMPARE(Names(ftp->Files()), files);
     QCOMPARE(Names(ftp->Directories()), directories);
     QCOMPARE(ftp->ListingLines().size(), lines);
-    QCOMPARE(log->InfoTexts(ftpiEntryFound).count(QStringLiteral("File")), files.size());
-    QCOMPARE(log->InfoTexts(ftpiEntryFound).count(QStringLiteral("Folder")), directories.size());
+    QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("File")), files.size());
+    QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("Folder")), directories.size());
     QCOMPARE(ftp->BytesTransferred(), qint64(data.size()));
     // Each line is shown as it arrives, the unterminated last one when the data ends.
-    QCOMPARE(log->InfoTexts(ftpiProgress), ftp->ListingLines());
+    QCOMPARE(log->Texts(ftpiProgress), ftp->ListingLines());
 }
 
 void FtpTransferScriptedTest::transferTypeRemembered()
@@ -774,20 +775,20 @@ void FtpTransferScriptedTest::transferTypeRemembered()
     ftp->SetCache(false);
 
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 2);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 2);
     QVERIFY(!ftp->FromCache());
     ftp->GetFile(QStringLiteral("a.txt"), Local(QStringLiteral("a.txt")));
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 3);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 3);
 
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     QCOMPARE(CommandsAfterLogin().filter(QRegularExpression(QStringLiteral("^TYPE"))),
              (QStringList{"TYPE A", "TYPE I", "TYPE A"}));
-    QCOMPARE(log->errors.size(), 0);
+    QCOMPARE(log->Errors().size(), 0);
 }
 
 void FtpTransferScriptedTest::lineBreakInArgument_data()
@@ -807,9 +808,9 @@ void FtpTransferScriptedTest::lineBreakInArgument()
     QFETCH(QString, argument);
     QVERIFY2(Start(Login()), qPrintable(server->Status()));
     const QString local = Local(QStringLiteral("local.bin"));
-    const QString completion = operation == QLatin1String("get")   ? QStringLiteral("received")
-                               : operation == QLatin1String("put") ? QStringLiteral("stored")
-                                                                   : QStringLiteral("listing");
+    const QString completion = operation == QLatin1String("get")   ? QStringLiteral("OnFileReceived")
+                               : operation == QLatin1String("put") ? QStringLiteral("OnFileStored")
+                                                                   : QStringLiteral("OnListingDone");
     if (operation == QLatin1String("get")) {
         ftp->GetFile(argument, local);
     } else if (operation == QLatin1String("put")) {
@@ -821,7 +822,7 @@ void FtpTransferScriptedTest::lineBreakInArgument()
     }
     QTRY_COMPARE(log->Count(completion), 1);
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeBadRemoteName});
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", completion}));
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
     QCOMPARE(log->CountInfo(ftpiCommand), 0);
     QTest::qWait(50); // anything sent would have reached the server by now
     QCOMPARE(CommandsAfterLogin(), QStringList());
@@ -851,12 +852,12 @@ void FtpTransferScriptedTest::bytesAndElapsedTime()
     QVERIFY2(Start(script, passive), qPrintable(server->Status()));
 
     QList<qint64> seen;
-    log->onInfo = [&](FtpInfo info, const QString &) {
-        if (info == ftpiProgress)
+    log->After = [&](const QString &event) {
+        if (event.startsWith(QLatin1String("ftpiProgress(")))
             seen.append(ftp->BytesTransferred());
     };
     ftp->GetFile(QStringLiteral("f.bin"), Local(QStringLiteral("f.bin")));
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
     QCOMPARE(ReadFile(Local(QStringLiteral("f.bin"))), content);
     QCOMPARE(ftp->BytesTransferred(), qint64(content.size()));
     // The data came in two parts with a pause between them: the progress
@@ -877,15 +878,15 @@ void FtpTransferScriptedTest::localWriteFailure()
     // write itself, not vanish in a flush at close.
     script.expect(TypeI, TypeOk).expectPasv().expect(QStringLiteral("RETR f.bin"), Opening).dataSend(RandomBytes(3000)).send(Complete);
     QVERIFY2(Start(script), qPrintable(server->Status()));
-    log->answers = QStringList{QStringLiteral("Overwrite")};
+    log->FileExistsAnswers = QStringList{QStringLiteral("Overwrite")};
 
     ftp->GetFile(QStringLiteral("f.bin"), full);
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     // Reported once; the transfer still runs to its end.
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeLocalFileWrite});
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "received"}));
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnFileReceived"}));
     QCOMPARE(log->CountInfo(ftpiTransferDone), 1);
     QVERIFY(ftp->Connected());
 }
@@ -904,11 +905,11 @@ void FtpTransferScriptedTest::localReadFailure()
     QVERIFY2(Start(script), qPrintable(server->Status()));
 
     ftp->PutFile(attribute, QStringLiteral("online"));
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     QCOMPARE(log->ErrorCodes(), QList<int>{ftpeLocalFileRead});
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "stored"}));
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnFileStored"}));
     QCOMPARE(server->ReceivedData(), QByteArrayList{QByteArray()});
     QVERIFY(ftp->Connected());
 }
@@ -921,7 +922,7 @@ void FtpTransferScriptedTest::cachedListingKeepsClientBusy()
     script.expect(TypeA, TypeOk).expectPasv().expect(QStringLiteral("LIST"), Opening).dataSend(UnixLine('-', "a.txt") + "\r\n").send(Complete);
     QVERIFY2(Start(script), qPrintable(server->Status()));
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
     QVERIFY(!ftp->FromCache());
 
     log->Clear();
@@ -930,9 +931,9 @@ void FtpTransferScriptedTest::cachedListingKeepsClientBusy()
     // Asked before the cached listing's ready message was handled: refused,
     // and the listing keeps its own completion.
     ftp->GetFile(QStringLiteral("a.txt"), Local(QStringLiteral("a.txt")));
-    QCOMPARE(log->InfoTexts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
-    QCOMPARE(log->Notifications(), (QStringList{"ready", "listing"}));
+    QCOMPARE(log->Texts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpReady", "OnListingDone"}));
     QVERIFY(ftp->FromCache());
     QCOMPARE(Names(ftp->Files()), QSet<QString>{"a.txt"});
     QVERIFY(!ftp->Busy());
@@ -947,7 +948,7 @@ void FtpTransferScriptedTest::cachedListingNeedsBothFiles()
         .dataSend(UnixLine('-', "a.txt") + "\r\n" + UnixLine('d', "sub", 4096) + "\r\n").send(Complete);
     QVERIFY2(Start(script), qPrintable(server->Status()));
     ftp->ListDirectory();
-    QTRY_COMPARE(log->Count(QStringLiteral("listing")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnListingDone")), 1);
 
     // The folder half of the cache says something else, the file half is gone.
     const QString folders = CacheFileName(ftp->Server(), ftp->Username(), ftp->CurrentDirectory(), true, ftp->Port());
@@ -958,12 +959,12 @@ void FtpTransferScriptedTest::cachedListingNeedsBothFiles()
     WriteListCache(folders, other);
     QVERIFY(QFile::remove(files));
     ftp->Close();
-    QTRY_COMPARE(log->Count(QStringLiteral("quit")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFtpQuit")), 1);
     QTRY_VERIFY(!ftp->Busy());
 
     log->Clear();
     ftp->ListDirectory(); // a miss, and then refused: not connected
-    QCOMPARE(log->InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Non connecté au serveur")});
+    QCOMPARE(log->Texts(ftpiDisconnected), QStringList{QStringLiteral("Non connecté au serveur")});
     QCOMPARE(Names(ftp->Directories()), QSet<QString>{"sub"});
     QCOMPARE(Names(ftp->Files()), QSet<QString>{"a.txt"});
     QVERIFY(!ftp->FromCache());
@@ -988,7 +989,7 @@ void FtpTransferScriptedTest::unequalListsDoNothing()
         ftp->GetFiles(one, two);
     QVERIFY(!ftp->Busy());
     QTest::qWait(100); // time for any event or command to show
-    QCOMPARE(log->trace, QStringList());
+    QCOMPARE(log->Events(), QStringList());
     QCOMPARE(CommandsAfterLogin(), QStringList());
 }
 
@@ -1002,8 +1003,8 @@ void FtpTransferScriptedTest::listOperationRefusedUntilReady()
     const QStringList remote{QStringLiteral("down.bin")}, local{Local(QStringLiteral("down.bin"))};
 
     bool startedFromReady = false;
-    log->onNotify = [&](const QString &name) {
-        if (name == QLatin1String("ready") && !startedFromReady) {
+    log->After = [&](const QString &event) {
+        if (event == QLatin1String("OnFtpReady") && !startedFromReady) {
             startedFromReady = true;
             ftp->GetFiles(remote, local);
         }
@@ -1012,18 +1013,18 @@ void FtpTransferScriptedTest::listOperationRefusedUntilReady()
     // Returned, but its ready message has not been handled yet.
     QVERIFY(ftp->Busy());
     ftp->GetFiles(remote, local);
-    QCOMPARE(log->InfoTexts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
-    QCOMPARE(log->Count(QStringLiteral("ready")), 0);
+    QCOMPARE(log->Texts(ftpiBusy), QStringList{QStringLiteral("Le composant est occupé")});
+    QCOMPARE(log->Count(QStringLiteral("OnFtpReady")), 0);
 
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
     QTRY_VERIFY(!ftp->Busy());
     QVERIFY(startedFromReady);
     QVERIFY2(server->Finished(), qPrintable(server->Status()));
     QCOMPARE(server->Mismatches(), QStringList());
     QCOMPARE(ReadFile(local.constFirst()), QByteArray("downloaded"));
     QCOMPARE(server->ReceivedData(), QByteArrayList{"uploaded"});
-    QCOMPARE(log->Count(QStringLiteral("busy")), 2);
-    QCOMPARE(log->Count(QStringLiteral("ready")), 2);
+    QCOMPARE(log->Count(QStringLiteral("OnFtpBusy")), 2);
+    QCOMPARE(log->Count(QStringLiteral("OnFtpReady")), 2);
 }
 
 void FtpTransferScriptedTest::getFilesWithSkippedItem()
@@ -1033,13 +1034,13 @@ void FtpTransferScriptedTest::getFilesWithSkippedItem()
     script.expectPasv().expect(QStringLiteral("RETR 3.bin"), Opening).dataSend("third").send(Complete);
     QVERIFY2(Start(script), qPrintable(server->Status()));
     QVERIFY(WriteFile(Local(QStringLiteral("2.bin")), "kept"));
-    log->answers = QStringList{QStringLiteral("Non")};
+    log->FileExistsAnswers = QStringList{QStringLiteral("Non")};
 
     ftp->GetFiles({QStringLiteral("1.bin"), QStringLiteral("2.bin"), QStringLiteral("3.bin")},
                   {Local(QStringLiteral("1.bin")), Local(QStringLiteral("2.bin")), Local(QStringLiteral("3.bin"))});
-    QTRY_COMPARE(log->Count(QStringLiteral("received")), 1);
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", "received"}));
-    QCOMPARE(log->Count(QStringLiteral("need 3")), 1);
+    QTRY_COMPARE(log->Count(QStringLiteral("OnFileReceived")), 1);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", "OnFileReceived"}));
+    QCOMPARE(log->Count(QStringLiteral("needFileExists")), 1);
     QCOMPARE(ReadFile(Local(QStringLiteral("1.bin"))), QByteArray("first"));
     QCOMPARE(ReadFile(Local(QStringLiteral("2.bin"))), QByteArray("kept"));
     QCOMPARE(ReadFile(Local(QStringLiteral("3.bin"))), QByteArray("third"));
@@ -1070,8 +1071,9 @@ void FtpTransferScriptedTest::transferCannotStartInsideList()
     QVERIFY(WriteFile(Local(QStringLiteral("up.bin")), "intruder"));
 
     int intrusions = 0;
-    log->onInfo = [&](FtpInfo info, const QString &) {
-        if (info == (downloads ? ftpiTransferDone : ftpiCommand) && intrusions++ == 0) {
+    const QString intrudeAt = FtpInfoName(downloads ? ftpiTransferDone : ftpiCommand) + QLatin1Char('(');
+    log->After = [&](const QString &event) {
+        if (event.startsWith(intrudeAt) && intrusions++ == 0) {
             ftp->GetFile(QStringLiteral("intruder.bin"), Local(QStringLiteral("intruder.bin")));
             ftp->PutFile(Local(QStringLiteral("up.bin")), QStringLiteral("intruder.bin"));
         }
@@ -1081,10 +1083,10 @@ void FtpTransferScriptedTest::transferCannotStartInsideList()
         ftp->GetFiles(remote, {Local(QStringLiteral("1.bin")), Local(QStringLiteral("2.bin"))});
     else
         ftp->DeleteFiles(remote);
-    const QString completion = downloads ? QStringLiteral("received") : QStringLiteral("deleted");
+    const QString completion = downloads ? QStringLiteral("OnFileReceived") : QStringLiteral("OnFileDeleted");
     QTRY_COMPARE(log->Count(completion), 1);
-    QCOMPARE(log->InfoTexts(ftpiBusy).size(), 2);
-    QCOMPARE(log->Notifications(), (QStringList{"busy", "ready", completion}));
+    QCOMPARE(log->Texts(ftpiBusy).size(), 2);
+    QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
     if (downloads) {
         QCOMPARE(ReadFile(Local(QStringLiteral("1.bin"))), QByteArray("first"));
         QCOMPARE(ReadFile(Local(QStringLiteral("2.bin"))), QByteArray("second"));
@@ -1127,17 +1129,17 @@ void FtpTransferScriptedTest::controlLostDuringTransfer()
         ftp->GetFiles(remote, local); // returns: nothing waits for the lost items
     else
         ftp->GetFile(remote.at(1), local.at(1));
-    QTRY_VERIFY(log->Count(QStringLiteral("ready")) == 1 && !ftp->Busy());
+    QTRY_VERIFY(log->Count(QStringLiteral("OnFtpReady")) == 1 && !ftp->Busy());
     // Whatever the server side does with the data connection later, no
     // item of the lost connection ends again.
     server->Stop();
     QTest::qWait(200);
 
-    QCOMPARE(log->Count(QStringLiteral("ready")), 1);
-    QCOMPARE(log->Count(QStringLiteral("quit")), 1);
-    QCOMPARE(log->Count(QStringLiteral("busy")), 1);
-    QCOMPARE(log->Count(QStringLiteral("received")), list ? 1 : 0);
-    QCOMPARE(log->InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
+    QCOMPARE(log->Count(QStringLiteral("OnFtpReady")), 1);
+    QCOMPARE(log->Count(QStringLiteral("OnFtpQuit")), 1);
+    QCOMPARE(log->Count(QStringLiteral("OnFtpBusy")), 1);
+    QCOMPARE(log->Count(QStringLiteral("OnFileReceived")), list ? 1 : 0);
+    QCOMPARE(log->Texts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
     QVERIFY(!ftp->Connected());
     QVERIFY(!ftp->Busy());
     QVERIFY(!log->Commands().contains(QStringLiteral("RETR 3.bin")));

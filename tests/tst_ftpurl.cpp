@@ -2,7 +2,8 @@
 // reports bad ones, connects, switches servers, navigates or downloads, and
 // what CurrentUrl shows.
 #include "FtpCacheTesting.h"
-#include "FtpClientLog.h"
+#include "FtpClientTesting.h"
+#include "FtpEventRecorder.h"
 #include "FtpUrl.h"
 #include "PyFtpdServer.h"
 #include "ScriptedFtpServer.h"
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using FtpTesting::ConfigureQuietClient;
 
 namespace {
 
@@ -77,11 +80,11 @@ class TestFtpUrl : public QObject
 private:
     std::unique_ptr<QTemporaryDir> scratch;
 
-    static bool WaitForLogin(TVexFtp &ftp, FtpClientLog &log)
+    static bool WaitForLogin(TVexFtp &ftp, FtpEventRecorder &log)
     {
-        const bool done = QTest::qWaitFor([&] { return log.Count(QStringLiteral("loggedin")) > 0
-                                                       || log.Count(QStringLiteral("quit")) > 0; },
-                                          FtpClientLog::WaitMs);
+        const bool done = QTest::qWaitFor([&] { return log.Count(QStringLiteral("OnLoggedIn")) > 0
+                                                       || log.Count(QStringLiteral("OnFtpQuit")) > 0; },
+                                          FtpEventRecorder::WaitMs);
         return done && ftp.LoggedIn();
     }
 
@@ -226,14 +229,14 @@ private slots:
         QFETCH(QString, address);
         QFETCH(QString, errorText);
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, QStringLiteral("keep.example"), 2100, QString(), QString());
 
         ftp.ConnectUrl(address);
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, QStringList{QStringLiteral("error 30")});
-        QCOMPARE(log.errors.value(0).second, errorText);
-        QVERIFY(log.infos.isEmpty());
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), QStringList{QStringLiteral("ftpeBadUrl")});
+        QCOMPARE(log.ErrorTexts().value(0), errorText);
+        QVERIFY(log.Infos().isEmpty());
         QVERIFY(!ftp.Busy());
         QVERIFY(!ftp.Connected());
         // Not even the empty user name is filled in.
@@ -252,7 +255,7 @@ private slots:
                                  .send(QStringLiteral("250 \"/pub\""))
                                  .expectClose()));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.SetServerType(ftpstUNIX);
@@ -263,11 +266,11 @@ private slots:
         ftp.ChangeDirectory(QStringLiteral("pub"));
         ftp.ConnectUrl(QStringLiteral("ftp://jo:pw@elsewhere.example:2121/other/"));
         ftp.ConnectUrl(QStringLiteral("http://refused-anyway/")); // busy is checked first
-        QCOMPARE(log.InfoTexts(ftpiBusy), QStringList(2, QStringLiteral("Le composant est occupé")));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
-        QCOMPARE(log.commands, QStringList{QStringLiteral("CWD pub")});
+        QCOMPARE(log.Texts(ftpiBusy), QStringList(2, QStringLiteral("Le composant est occupé")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
+        QCOMPARE(log.Commands(), QStringList{QStringLiteral("CWD pub")});
         QCOMPARE(ftp.Server(), server.Host());
         QCOMPARE(ftp.Username(), QStringLiteral("anonymous"));
         ftp.Close();
@@ -300,7 +303,7 @@ private slots:
         ScriptedFtpServer scripted;
         QVERIFY(scripted.Start(ScriptedLogin(pwdReply).expectClose()));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, scripted.Host(), scripted.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.SetServerType(ftpstUNIX);
@@ -337,7 +340,7 @@ private slots:
         QVERIFY2(second.Start(), qPrintable(second.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, first.Host(), first.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.Login();
@@ -345,17 +348,17 @@ private slots:
         log.Clear();
 
         ftp.ConnectUrl(QStringLiteral("ftp://velmar:s3cret@%1:%2/pub/").arg(second.Host()).arg(second.Port()));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
         // The old connection is given up (QUIT, OnFtpQuit), the new login
         // ends in the address's folder; OnLoggedIn belongs to Login alone.
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("quit"), QStringLiteral("ready"),
-                                          QStringLiteral("ready"), QStringLiteral("dirchanged")}));
-        QCOMPARE(log.commands, (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER velmar"), MaskedPass,
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpQuit"), QStringLiteral("OnFtpReady"),
+                                          QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
+        QCOMPARE(log.Commands(), (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER velmar"), MaskedPass,
                                             QStringLiteral("TYPE I"), QStringLiteral("REST 100"), QStringLiteral("REST 0"),
                                             QStringLiteral("CWD /pub/")}));
-        QCOMPARE(log.InfoTexts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
-        QVERIFY(log.errors.isEmpty());
+        QCOMPARE(log.Texts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
+        QVERIFY(log.Errors().isEmpty());
         QVERIFY(ftp.LoggedIn());
         QVERIFY(!ftp.Busy());
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/pub"));
@@ -390,7 +393,7 @@ private slots:
                                  .expect(QStringLiteral("CWD /pub/"), QStringLiteral("250 \"/pub\" is current"))
                                  .expectClose()));
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, first.Host(), first.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.SetServerType(ftpstUNIX);
@@ -400,13 +403,13 @@ private slots:
         log.Clear();
 
         ftp.ConnectUrl(QStringLiteral("ftp://jo:pw@%1:%2/pub/").arg(second.Host()).arg(second.Port()));
-        QVERIFY2(log.WaitFor(QStringLiteral("dirchanged")), qPrintable(log.events.join(QLatin1Char(' '))));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("error 0"), QStringLiteral("quit"),
-                                          QStringLiteral("ready"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
-        QVERIFY(!log.HasInfo(ftpiRetrying));
-        QVERIFY(!log.HasInfo(ftpiBusy));
-        QCOMPARE(log.commands.mid(0, 2), (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER jo")}));
+        QVERIFY2(log.WaitFor(QStringLiteral("OnDirectoryChanged")), qPrintable(log.Outcomes().join(QLatin1Char(' '))));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeQuitRefused"), QStringLiteral("OnFtpQuit"),
+                                          QStringLiteral("OnFtpReady"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
+        QVERIFY(!(log.CountInfo(ftpiRetrying) > 0));
+        QVERIFY(!(log.CountInfo(ftpiBusy) > 0));
+        QCOMPARE(log.Commands().mid(0, 2), (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER jo")}));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/pub"));
         QVERIFY(ftp.LoggedIn());
         QTRY_VERIFY2(first.Finished(), qPrintable(first.Status()));
@@ -447,25 +450,25 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, QStringLiteral("unused.example"), 21, username, password);
         const QString expectedServer = host.isEmpty() ? server.Host() : host;
         ftp.ConnectUrl(QStringLiteral("FTP://%1:%2").arg(expectedServer).arg(server.Port()));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        QCOMPARE(log.InfoTexts(ftpiResolving), host.isEmpty() ? QStringList() : QStringList{host});
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")}));
-        QCOMPARE(log.commands.value(0), QLatin1String("USER ") + expectedUser);
-        QCOMPARE(log.commands.last(), QStringLiteral("PWD"));
-        QCOMPARE(log.commands.count(QStringLiteral("PWD")), 1);
-        QVERIFY(!log.commands.join(QLatin1Char('|')).contains(QLatin1String("CWD")));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        QCOMPARE(log.Texts(ftpiResolving), host.isEmpty() ? QStringList() : QStringList{host});
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
+        QCOMPARE(log.Commands().value(0), QLatin1String("USER ") + expectedUser);
+        QCOMPARE(log.Commands().last(), QStringLiteral("PWD"));
+        QCOMPARE(log.Commands().count(QStringLiteral("PWD")), 1);
+        QVERIFY(!log.Commands().join(QLatin1Char('|')).contains(QLatin1String("CWD")));
         QCOMPARE(ftp.Username(), expectedUser);
         QCOMPARE(ftp.Password(), expectedPassword);
         QCOMPARE(ftp.Server(), expectedServer);
         QCOMPARE(ftp.Port(), server.Port());
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
         QVERIFY(ftp.LoggedIn());
-        QCOMPARE(log.InfoTexts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
+        QCOMPARE(log.Texts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
     }
 
     void sameSiteWhileLoggedIn_data()
@@ -476,7 +479,7 @@ private slots:
         QTest::addColumn<QStringList>("expectedEvents");
         QTest::addColumn<QString>("expectedDirectory");
 
-        const QStringList done{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("dirchanged")};
+        const QStringList done{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")};
         QTest::newRow("folder") << QStringLiteral("/sub/") << false << QStringList{QStringLiteral("CWD /sub/")}
                                 << done << QStringLiteral("/sub");
         QTest::newRow("no path: PWD") << QString() << false << QStringList{QStringLiteral("PWD")} << done
@@ -485,8 +488,8 @@ private slots:
                                 << QStringList{QStringLiteral("CWD /sub/")} << done << QStringLiteral("/sub");
         QTest::newRow("refused folder") << QStringLiteral("/missing/") << false
                                 << QStringList{QStringLiteral("CWD /missing/")}
-                                << QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                                               QStringLiteral("dirchanged")}
+                                << QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                                               QStringLiteral("OnDirectoryChanged")}
                                 << QString();
     }
 
@@ -504,7 +507,7 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.Login();
@@ -515,14 +518,14 @@ private slots:
             ? QStringLiteral("anonymous:%1@").arg(QString(TVexFtp::DefaultGuestPassword()).replace(QLatin1Char('@'), QLatin1String("%40")))
             : QString();
         ftp.ConnectUrl(QStringLiteral("ftp://%1%2:%3%4").arg(credentials, server.Host()).arg(server.Port()).arg(path));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.commands, expectedCommands);
-        QCOMPARE(log.events, expectedEvents);
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Commands(), expectedCommands);
+        QCOMPARE(log.Outcomes(), expectedEvents);
         QCOMPARE(ftp.CurrentDirectory(), expectedDirectory);
         QVERIFY(ftp.LoggedIn());
         QVERIFY(ftp.Connected());
-        QVERIFY(!log.HasInfo(ftpiLoggedIn));
+        QVERIFY(!(log.CountInfo(ftpiLoggedIn) > 0));
     }
 
     void fileAddress_data()
@@ -555,7 +558,7 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.SetRetries(2); // a close that were taken for a failed login would be retried at once
@@ -570,44 +573,46 @@ private slots:
         owner.answer = answer ? local : QString();
         if (hook)
             owner.Attach(ftp);
+        else
+            ftp.OnFtpNeedInfo = nullptr; // the recorder would answer otherwise
 
         // A client stuck waiting must not hang the test program: closing
         // the connection ends every wait.
-        QTimer::singleShot(FtpClientLog::WaitMs, &ftp, [&ftp] { ftp.Close(); });
+        QTimer::singleShot(FtpEventRecorder::WaitMs, &ftp, [&ftp] { ftp.Close(); });
         ftp.ConnectUrl(Address(server, QStringLiteral("/pub/file.zip")));
-        const QString end = answer ? QStringLiteral("filereceived") : QStringLiteral("quit");
-        QVERIFY2(log.WaitFor(end), qPrintable(log.events.join(QLatin1Char(' '))));
-        FtpClientLog::Settle();
+        const QString end = answer ? QStringLiteral("OnFileReceived") : QStringLiteral("OnFtpQuit");
+        QVERIFY2(log.WaitFor(end), qPrintable(log.Outcomes().join(QLatin1Char(' '))));
+        FtpEventRecorder::Settle();
 
         const QStringList navigation{QStringLiteral("CWD /pub/file.zip"), QStringLiteral("CWD /pub/")};
-        const qsizetype at = log.commands.indexOf(navigation.first());
+        const qsizetype at = log.Commands().indexOf(navigation.first());
         QVERIFY(at >= 0);
-        QCOMPARE(log.commands.mid(at, 2), navigation);
+        QCOMPARE(log.Commands().mid(at, 2), navigation);
         if (hook) {
             QCOMPARE(owner.asked.size(), 1);
             QCOMPARE(owner.asked.first().first, needLocalFileName);
             QCOMPARE(owner.asked.first().second, QStringLiteral("file.zip"));
         }
-        QVERIFY(!log.HasInfo(ftpiRetrying));
-        QVERIFY(log.errors.isEmpty());
+        QVERIFY(!(log.CountInfo(ftpiRetrying) > 0));
+        QVERIFY(log.Errors().isEmpty());
         if (answer) {
-            QCOMPARE(log.commands.last(), QStringLiteral("RETR file.zip"));
-            QCOMPARE(log.events.mid(log.events.size() - 3),
-                     (QStringList{QStringLiteral("busy"), QStringLiteral("ready"), QStringLiteral("filereceived")}));
+            QCOMPARE(log.Commands().last(), QStringLiteral("RETR file.zip"));
+            QCOMPARE(log.Outcomes().mid(log.Outcomes().size() - 3),
+                     (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpReady"), QStringLiteral("OnFileReceived")}));
             QCOMPARE(ReadFile(local), contents);
             QVERIFY(ftp.LoggedIn());
             QVERIFY(!ftp.Busy());
             QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/pub"));
         } else {
-            QCOMPARE(log.commands.last(), navigation.last());
+            QCOMPARE(log.Commands().last(), navigation.last());
             QVERIFY(!QFile::exists(local));
-            QCOMPARE(log.InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
-            QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("quit"), QStringLiteral("ready")}));
+            QCOMPARE(log.Texts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
+            QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpQuit"), QStringLiteral("OnFtpReady")}));
             QVERIFY(!ftp.Connected());
             QVERIFY(!ftp.LoggedIn());
             QVERIFY(!ftp.Busy());
         }
-        QVERIFY(!log.events.contains(QStringLiteral("loggedin")));
+        QVERIFY(!log.Outcomes().contains(QStringLiteral("OnLoggedIn")));
     }
 
     void fileAddressWithoutFolder_data()
@@ -626,7 +631,7 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.SetRetries(2);
@@ -640,17 +645,17 @@ private slots:
         owner.Attach(ftp);
 
         ftp.ConnectUrl(Address(server, QStringLiteral("/nodir/file.zip")));
-        QVERIFY2(log.WaitFor(QStringLiteral("quit")), qPrintable(log.events.join(QLatin1Char(' '))));
-        FtpClientLog::Settle();
-        QCOMPARE(log.commands.mid(log.commands.size() - 2),
+        QVERIFY2(log.WaitFor(QStringLiteral("OnFtpQuit")), qPrintable(log.Outcomes().join(QLatin1Char(' '))));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Commands().mid(log.Commands().size() - 2),
                  (QStringList{QStringLiteral("CWD /nodir/file.zip"), QStringLiteral("CWD /nodir/")}));
-        QCOMPARE(log.events.first(), QStringLiteral("busy"));
-        QCOMPARE(log.events.mid(1), (QStringList{QStringLiteral("error 23"), QStringLiteral("quit"), QStringLiteral("ready")}));
-        QCOMPARE(log.errors.value(0).second,
+        QCOMPARE(log.Outcomes().first(), QStringLiteral("OnFtpBusy"));
+        QCOMPARE(log.Outcomes().mid(1), (QStringList{QStringLiteral("ftpeBadRemoteName"), QStringLiteral("OnFtpQuit"), QStringLiteral("OnFtpReady")}));
+        QCOMPARE(log.ErrorTexts().value(0),
                  QStringLiteral("Impossible d'entrer dans le dossier « /nodir/ » : 550 No such file or directory."));
         QVERIFY(owner.asked.isEmpty());
-        QCOMPARE(log.InfoTexts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
-        QVERIFY(!log.HasInfo(ftpiRetrying));
+        QCOMPARE(log.Texts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
+        QVERIFY(!(log.CountInfo(ftpiRetrying) > 0));
         QVERIFY(!ftp.Connected());
         QVERIFY(!ftp.Busy());
         QVERIFY(!QFile::exists(owner.answer));
@@ -665,21 +670,21 @@ private slots:
         QVERIFY(QDir(server.RootPath()).mkpath(QStringLiteral("there")));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QStringLiteral("anonymous"),
                              TVexFtp::DefaultGuestPassword());
         ftp.ConnectUrl(Address(server, QStringLiteral("/missing/")));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged")));
-        FtpClientLog::Settle();
-        QCOMPARE(log.events, (QStringList{QStringLiteral("busy"), QStringLiteral("error 29"), QStringLiteral("ready"),
-                                          QStringLiteral("dirchanged")}));
-        QCOMPARE(log.commands.last(), QStringLiteral("CWD /missing/"));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged")));
+        FtpEventRecorder::Settle();
+        QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("ftpeAccessDenied"), QStringLiteral("OnFtpReady"),
+                                          QStringLiteral("OnDirectoryChanged")}));
+        QCOMPARE(log.Commands().last(), QStringLiteral("CWD /missing/"));
         QCOMPARE(ftp.CurrentDirectory(), QString());
         // The login itself went through: the client stays usable.
         QVERIFY(ftp.LoggedIn());
         QVERIFY(ftp.Connected());
         ftp.ChangeDirectory(QStringLiteral("/there"));
-        QVERIFY(log.WaitFor(QStringLiteral("dirchanged"), 2));
+        QVERIFY(log.WaitFor(QStringLiteral("OnDirectoryChanged"), 2));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/there"));
     }
 
@@ -702,17 +707,17 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
 
         TVexFtp ftp;
-        FtpClientLog log(ftp);
+        FtpEventRecorder log(ftp);
         ConfigureQuietClient(ftp, server.Host(), server.Port(), QString(), QString());
         const quint16 port = refusedPort ? ScriptedFtpServer::UnusedPort() : server.Port();
         ftp.ConnectUrl(QStringLiteral("ftp://velmar:%1@%2:%3/pub/")
                            .arg(refusedPort ? QStringLiteral("s3cret") : QStringLiteral("wrong"), server.Host())
                            .arg(port));
-        QVERIFY(QTest::qWaitFor([&] { return !log.errors.isEmpty(); }, FtpClientLog::WaitMs));
-        QCOMPARE(int(log.errors.first().first), expectedError);
+        QVERIFY(QTest::qWaitFor([&] { return !log.Errors().isEmpty(); }, FtpEventRecorder::WaitMs));
+        QCOMPARE(int(log.Errors().first()), expectedError);
         if (!refusedPort)
-            QVERIFY(log.WaitFor(QStringLiteral("quit")));
-        FtpClientLog::Settle();
+            QVERIFY(log.WaitFor(QStringLiteral("OnFtpQuit")));
+        FtpEventRecorder::Settle();
         QVERIFY(!ftp.Connected());
         QVERIFY(!ftp.Busy());
 
@@ -723,10 +728,10 @@ private slots:
         ftp.SetPassword(QStringLiteral("s3cret"));
         ftp.Login();
         QVERIFY(WaitForLogin(ftp, log));
-        QCOMPARE(log.commands.last(), QStringLiteral("PWD"));
-        QVERIFY(!log.commands.contains(QStringLiteral("CWD /pub/")));
+        QCOMPARE(log.Commands().last(), QStringLiteral("PWD"));
+        QVERIFY(!log.Commands().contains(QStringLiteral("CWD /pub/")));
         QCOMPARE(ftp.CurrentDirectory(), QStringLiteral("/"));
-        QCOMPARE(log.Count(QStringLiteral("loggedin")), 1);
+        QCOMPARE(log.Count(QStringLiteral("OnLoggedIn")), 1);
     }
 };
 

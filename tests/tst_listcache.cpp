@@ -61,6 +61,12 @@ private slots:
     void writeCreatesFolderAndFailsSilently();
     void purge_data();
     void purge();
+    void distinctTextsNeverShareAFile_data();
+    void distinctTextsNeverShareAFile();
+    void oldNamesAreDroppedOnce();
+    void filesAreTheUsersAlone();
+    void cachedFoldersForTheTree_data();
+    void cachedFoldersForTheTree();
 
 private:
     QScopedPointer<QTemporaryDir> m_dir;
@@ -101,8 +107,63 @@ void TestListCache::fileNames_data()
                                    << "host[2121]--.cached";
     QTest::newRow("Anonymous shares it") << "host" << "Anonymous" << "/" << true << 2121
                                          << "host[2121]--.cached";
+    // ":" still becomes "~" and "/" "-"; the other characters that would
+    // merge with them are written %XX.
     QTest::newRow("unsafe characters")
-        << "h" << "a:b" << "/C:\\x/\"q*?" << false << 21 << "h[21]-(a~b)--C~-x-~q~~.cachef";
+        << "h" << "a:b" << "/C:\\x/\"q*?" << false << 21 << "h[21]-(a~b)--C~%5Cx-%22q%2A%3F.cachef";
+    QTest::newRow("dash in a path") << "host" << "jo" << "/a-b" << true << 21
+                                    << "host[21]-(jo)--a%2Db.cached";
+    QTest::newRow("tilde, percent and brackets")
+        << "host" << "anonymous" << "/~x/50%/(1)[2]" << true << 21
+        << "host[21]--%7Ex-50%25-%281%29%5B2%5D.cached";
+    QTest::newRow("user with the part marks") << "host" << "a)-(b" << "/" << false << 21
+                                              << "host[21]-(a%29%2D%28b)--.cachef";
+    QTest::newRow("blanks and accents stay")
+        << "host" << "jo" << QString::fromUtf8("/Mes documents/été") << true << 21
+        << QString::fromUtf8("host[21]-(jo)--Mes documents-été.cached");
+}
+
+void TestListCache::distinctTextsNeverShareAFile_data()
+{
+    QTest::addColumn<QStringList>("first");  // server, user, path
+    QTest::addColumn<QStringList>("second");
+    QTest::newRow("slash and dash") << QStringList{"h", "jo", "/a/b"} << QStringList{"h", "jo", "/a-b"};
+    QTest::newRow("slash and backslash") << QStringList{"h", "jo", "/a/b"} << QStringList{"h", "jo", "/a\\b"};
+    QTest::newRow("colon and question mark") << QStringList{"h", "jo", "/a:b"} << QStringList{"h", "jo", "/a?b"};
+    QTest::newRow("colon and tilde") << QStringList{"h", "jo", "/a:b"} << QStringList{"h", "jo", "/a~b"};
+    QTest::newRow("star and quote") << QStringList{"h", "jo", "/a*b"} << QStringList{"h", "jo", "/a\"b"};
+    QTest::newRow("escape written plainly") << QStringList{"h", "jo", "/a-b"} << QStringList{"h", "jo", "/a%2Db"};
+    QTest::newRow("user and path share a dash")
+        << QStringList{"h", "a", "-b/c"} << QStringList{"h", "a)-(b", "/c"};
+    QTest::newRow("anonymous path that looks like a user")
+        << QStringList{"h", "anonymous", "(jo)-/x"} << QStringList{"h", "jo", "/x"};
+    QTest::newRow("server that looks like a port")
+        << QStringList{"h[21]-x", "anonymous", "/"} << QStringList{"h", "anonymous", "x/"};
+}
+
+void TestListCache::distinctTextsNeverShareAFile()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    for (const bool directories : {true, false}) {
+        const QString a = CacheFileName(first[0], first[1], first[2], directories, 21);
+        const QString b = CacheFileName(second[0], second[1], second[2], directories, 21);
+        QVERIFY2(a != b, qPrintable(a));
+    }
+
+    // Written one after the other, each folder reads back its own listing.
+    TVexFtpFileInfoList one;
+    one.Add("one", "", "", "", "", "", "", "");
+    TVexFtpFileInfoList two;
+    two.Add("two", "", "", "", "", "", "", "");
+    WriteListCache(CacheFileName(first[0], first[1], first[2], true, 21), one);
+    WriteListCache(CacheFileName(second[0], second[1], second[2], true, 21), two);
+    TVexFtpFileInfoList read;
+    VexFtpFileInfo info;
+    QVERIFY(ReadListCache(CacheFileName(first[0], first[1], first[2], true, 21), read, 0));
+    QCOMPARE(read.Count(), 1);
+    read.GetInfo(0, info);
+    QCOMPARE(info.FileName, QStringLiteral("one"));
 }
 
 void TestListCache::fileNames()
@@ -286,7 +347,9 @@ void TestListCache::purge_data()
 
 void TestListCache::purge()
 {
-    QVERIFY(QDir().mkpath(m_cache));
+    // A folder set up by this version: only age decides.
+    QCOMPARE(PurgeListCache(false, false, 0), 0);
+    QVERIFY(QFileInfo(m_cache).isDir());
     // Dates within one month: the stamps are yyyymmdd numbers and the expiry
     // is added to them as a plain number.
     const QDate today(2004, 1, 20);
@@ -305,7 +368,134 @@ void TestListCache::purge()
     QFETCH(bool, files);
     QFETCH(int, expireDays);
     QTEST(PurgeListCache(folders, files, expireDays), "deleted");
-    QTEST(QDir(m_cache).entryList(QDir::Files | QDir::Hidden, QDir::Name), "left");
+    // The folder's own mark of escaped names stays, like any other file.
+    QStringList left = QDir(m_cache).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(left.removeAll(QStringLiteral(".escaped-names")), 1);
+    QTEST(left, "left");
+}
+
+void TestListCache::oldNamesAreDroppedOnce()
+{
+    // A folder left by a version that wrote "/a-b" and "/a/b" to the same
+    // name: which folder such a file lists cannot be told.
+    QVERIFY(QDir().mkpath(m_cache));
+    const QStringList old{"host[21]--a-b.cached", "host[21]--a-b.cachef", ".hidden.cached",
+                          "host[21]-(jo)--.cachef"};
+    for (const QString &name : old)
+        QVERIFY(WriteBytes(m_cache + name, "1\r\n" + Group("b")));
+    QVERIFY(WriteBytes(m_cache + "notes.txt", "kept"));
+    TVexFtpFileInfoList list;
+    QVERIFY(ReadListCache(m_cache + old.first(), list, 0)); // reading alone drops nothing
+
+    // Dropped at start-up whatever is asked, and not counted as purged.
+    QCOMPARE(PurgeListCache(false, false, 7), 0);
+    QCOMPARE(QDir(m_cache).entryList(QDir::Files, QDir::Name), QStringList{"notes.txt"});
+    QVERIFY(!ReadListCache(CacheFileName("host", "anonymous", "/a/b", true, 21), list, 0));
+
+    // Once: files written since stay through the next start-ups.
+    TVexFtpFileInfoList fresh;
+    fresh.Add("new", "", "", "", "", "", "", "");
+    const QString file = CacheFileName("host", "anonymous", "/a/b", true, 21);
+    WriteListCache(file, fresh);
+    QCOMPARE(PurgeListCache(true, true, 7), 0);
+    QCOMPARE(PurgeListCache(false, false, 0), 0);
+    QVERIFY(ReadListCache(file, list, 0));
+    QCOMPARE(list.Count(), 1);
+
+    // A folder the cache creates itself has nothing old to drop.
+    const QString other = m_dir->path() + QStringLiteral("/other/");
+    SetListCacheDirectoryForTesting(other);
+    WriteListCache(CacheFileName("host", "jo", "/", true, 21), fresh);
+    QVERIFY(WriteBytes(other + "host[21]-(jo)--x.cached", "0\r\n"));
+    QCOMPARE(PurgeListCache(true, true, 7), 0);
+    QCOMPARE(QDir(other).entryList(QDir::Files, QDir::Name),
+             (QStringList{"host[21]-(jo)--.cached", "host[21]-(jo)--x.cached"}));
+}
+
+void TestListCache::filesAreTheUsersAlone()
+{
+    constexpr auto userOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    constexpr auto userFolder = userOnly | QFileDevice::ExeOwner;
+    const auto permissions = [](const QString &path) {
+        // The "user" flags repeat the owner's for the owner: compare the
+        // owner, group and other bits only.
+        return QFileInfo(path).permissions()
+               & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                  | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                  | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+    };
+    TVexFtpFileInfoList list;
+    list.Add("secret plans", "", "", "", "", "", "", "");
+    const QString file = CacheFileName("host", "jo", "/", true, 21);
+    WriteListCache(file, list);
+    QCOMPARE(permissions(m_cache), userFolder);
+    QCOMPARE(permissions(file), userOnly);
+
+    // A file and a folder left open to others by an earlier version.
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                      | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(file, open));
+    QVERIFY(QFile::setPermissions(m_cache, open | QFileDevice::ExeOwner | QFileDevice::ExeGroup
+                                               | QFileDevice::ExeOther));
+    WriteListCache(file, list);
+    QCOMPARE(permissions(file), userOnly);
+    PurgeListCache(true, true, 7);
+    QCOMPARE(permissions(m_cache), userFolder);
+    QCOMPARE(permissions(file), userOnly);
+}
+
+void TestListCache::cachedFoldersForTheTree_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("links");
+    const QByteArray two = "2\r\n" + Group("a") + "b\r\nd\r\n1/5/2003 9:05 AM\r\n0\r\n-> /x\r\nu\r\ng\r\n\r\n";
+    QTest::newRow("whole file") << two << QStringList{"a", "b"} << QStringList{"", "-> /x"};
+    QTest::newRow("count not trusted") << "9\r\n" + two.mid(3) << QStringList{"a", "b"}
+                                       << QStringList{"", "-> /x"};
+    QTest::newRow("torn in the last entry, up to its link")
+        << two.left(two.indexOf("-> /x") + 5) << QStringList{"a", "b"} << QStringList{"", "-> /x"};
+    QTest::newRow("torn: a name on the last line") << "2\r\n" + Group("a") + "b\r\n"
+                                                   << QStringList{"a"} << QStringList{""};
+    QTest::newRow("torn: last line without its end")
+        << "2\r\n" + Group("a") + "b\r\nd" << QStringList{"a", "b"} << QStringList{"", ""};
+    QTest::newRow("fewer than six lines") << QByteArray("1\r\na\r\nd\r\ndate\r\n0\r\n")
+                                          << QStringList{} << QStringList{};
+    QTest::newRow("bare LF lines") << QByteArray("1\nn\na\nd\ns\nl\no\ng\nx\n") << QStringList{"n"}
+                                   << QStringList{"l"};
+    QTest::newRow("line too long ends the file")
+        << "2\r\n" + Group("a") + QByteArray(100 * 1024, 'x') + "\r\n" + Group("c").mid(1)
+        << QStringList{"a"} << QStringList{""};
+    QTest::newRow("empty file") << QByteArray() << QStringList{} << QStringList{};
+}
+
+void TestListCache::cachedFoldersForTheTree()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, links);
+    QVERIFY(QDir().mkpath(m_cache));
+    const QString file = m_cache + QStringLiteral("tree.cached");
+    QVERIFY(WriteBytes(file, content));
+    QVERIFY(SetWriteDate(file, QDate(1999, 1, 1))); // age does not matter
+    TVexFtpFileInfoList folders;
+    folders.Add("before", "", "", "", "", "", "", "");
+    QVERIFY(ReadCachedFolders(file, folders));
+    QStringList readNames;
+    QStringList readLinks;
+    VexFtpFileInfo info;
+    for (int i = 0; i < folders.Count(); ++i) {
+        folders.GetInfo(i, info);
+        readNames << info.FileName;
+        readLinks << info.SymbolLink;
+    }
+    QCOMPARE(readNames, names);
+    QCOMPARE(readLinks, links);
+
+    // Nothing known when the file is missing or no file at all.
+    QVERIFY(!ReadCachedFolders(m_cache + QStringLiteral("missing.cached"), folders));
+    QCOMPARE(folders.Count(), 0);
+    QVERIFY(!ReadCachedFolders(m_cache, folders));
 }
 
 QTEST_GUILESS_MAIN(TestListCache)

@@ -87,9 +87,51 @@ void TestListParser::parsesLines_data()
     row("midnight and noon", ftpstAutoDetect,
         {"-rw-r--r-- 1 user group 1 Feb 14 00:05 late.txt"}, true, false, "late.txt",
         "-rw-r--r--", "user", "group", "1", "2/14/%Y 12:05 AM", "");
-    row("trailing blanks trimmed", ftpstAutoDetect,
-        {"-rw-r--r-- 1 user group 1 Feb 14 12:00   spaced   "}, true, false, "spaced",
+    // A name is everything after the one blank that follows the time or
+    // year: leading and trailing blanks belong to it, so that RETR asks for
+    // the very file that was listed.
+    row("leading and trailing blanks kept", ftpstAutoDetect,
+        {"-rw-r--r-- 1 user group 1 Feb 14 12:00   spaced   "}, true, false, "  spaced   ",
         "-rw-r--r--", "user", "group", "1", "2/14/%Y 12:00 PM", "");
+    row("pyftpdlib name with blanks around", ftpstUNIX,
+        {"-rw-r--r--   1 root     root            5 Mar 03  2021  spaced name "}, true, false,
+        " spaced name ", "-rw-r--r--", "root", "root", "5", "3/03/2021 12:00 AM", "");
+    row("blank-led folder", ftpstUNIX, {"drwxr-xr-x 2 u g 512 Jan 5 2001  lead"}, true, true,
+        " lead", "drwxr-xr-x", "u", "g", "512", "1/5/2001 12:00 AM", "");
+    row("link name keeps its blanks", ftpstUNIX,
+        {"lrwxrwxrwx 1 u g 3 Jan 5 2001  my link  -> target"}, true, true, " my link ",
+        "lrwxrwxrwx", "u", "g", "3", "1/5/2001 12:00 AM", "-> target");
+    row("arrow right after the year", ftpstUNIX, {"lrwxrwxrwx 1 u g 3 Jan 5 2001 -> x"}, true,
+        true, "", "lrwxrwxrwx", "u", "g", "3", "1/5/2001 12:00 AM", "-> x");
+    row("NetPresenz name with blanks", ftpstNetPresenz,
+        {"-rw-r--r--    0     139     139 Jun 11  1996  Read Me "}, true, false, " Read Me ",
+        "-rw-r--r--", "139", "139", "139", "6/11/1996 12:00 AM", "");
+    row("NetTerm name with blanks", ftpstNetTerm,
+        {"-rw-rw-rw-   1       2048 Jan 05  2001 two  words "}, true, false, "two  words ",
+        "-rw-rw-rw-", "2048", "Jan", "2048", "1/05/2001 12:00 AM", "");
+
+    // A mark after the permission field (an access control list, extended
+    // attributes, a security context) leaves the columns where they are.
+    row("ACL mark with group column", ftpstUNIX,
+        {"-rw-r--r--+ 1 user group 123 Jan 5 2020 acl.txt"}, true, false, "acl.txt",
+        "-rw-r--r--+", "user", "group", "123", "1/5/2020 12:00 AM", "");
+    row("ACL mark, pyftpdlib columns", ftpstAutoDetect,
+        {"-rw-rw-r--+   1 root     root         9876 Dec 10 12:44 shared.doc"}, true, false,
+        "shared.doc", "-rw-rw-r--+", "root", "root", "9876", "12/10/%Y 12:44 PM", "");
+    row("extended attributes on a folder", ftpstAutoDetect,
+        {"drwxr-xr-x@  5 jo  staff  160 Mar 3 2021 Library"}, true, true, "Library",
+        "drwxr-xr-x@", "jo", "staff", "160", "3/3/2021 12:00 AM", "");
+    row("security context", ftpstUNIX,
+        {"-rw-r--r--. 1 root root 42 Feb 14 00:05 context.conf"}, true, false, "context.conf",
+        "-rw-r--r--.", "root", "root", "42", "2/14/%Y 12:05 AM", "");
+    row("marked link", ftpstUNIX, {"lrwxrwxrwx@ 1 u g 7 Jan 5 2001 lib -> usr/lib"}, true, true,
+        "lib", "lrwxrwxrwx@", "u", "g", "7", "1/5/2001 12:00 AM", "-> usr/lib");
+    row("marked field, blanks in the name", ftpstUNIX,
+        {"-rw-r--r--+ 1 u g 5 Jan 5 2001  two  words "}, true, false, " two  words ",
+        "-rw-r--r--+", "u", "g", "5", "1/5/2001 12:00 AM", "");
+    row("other long field keeps the rule", ftpstAutoDetect,
+        {"-rw-r--r--x 1 user group 123 Jan 5 2020 odd.txt"}, true, false, "2020 odd.txt",
+        "-rw-r--r--x", "user", "group", "group", "/Ja/n 5 12:00 AM", "");
     row("Netware rights in token 1", ftpstAutoDetect,
         {"d [RWCEAFMS] admin              512 Jan 05 12:30 PUBLIC"}, true, true, "PUBLIC", "d",
         "admin", "512", "512", "1/05/%Y 12:30 PM", "");
@@ -161,8 +203,12 @@ void TestListParser::parsesLines_data()
         "notes.html", "", "", "", "280", "03/01/1996 22:15", "1234.5678");
     row("EPLF folder", ftpstVmsMultinet, {"+i8388621.29609,m824255902,/,\tdev"}, true, true, "dev",
         "", "", "", "0", "02/13/1996 23:58", "8388621.29609");
-    row("EPLF without facts", ftpstAutoDetect, {"+\t plain "}, true, false, "plain", "", "", "",
+    row("EPLF without facts", ftpstAutoDetect, {"+\t plain "}, true, false, " plain ", "", "", "",
         "0", "1/1/80 12:00", "");
+    row("EPLF name with blanks and a comma", ftpstUNIX, {"+r,s7,\t a, b "}, true, false, " a, b ",
+        "", "", "", "7", "1/1/80 12:00", "");
+    row("EPLF without its tab", ftpstAutoDetect, {"+/,m0, dir "}, true, true, "dir", "", "", "",
+        "0", "01/01/1970 00:00", "");
     reject("EPLF without name", ftpstAutoDetect, {"+s12,m1,\t"});
 
     // VMS: a name filling its line continues on the next one.

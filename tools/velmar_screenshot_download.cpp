@@ -1,18 +1,29 @@
-// Opens the Velmar window, connects to a site and starts downloading one
-// file of its root folder, then says "READY" on its standard output once the
-// transfer display shows the bar, the speed and the pie: the screenshot
-// script captures the window at that moment. The download goes on until the
-// program is stopped. A review aid, not part of the program.
+// Opens the Velmar window, connects to a site and downloads files of its
+// root folder through the explorer tab's download command, then says
+// "READY" on its standard output when the window is worth a picture: the
+// screenshot script captures it at that moment. A review aid, not part of
+// the program.
 //
-//   velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILE LOCAL_FOLDER
+//   velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after]
+//
+// REMOTE_FILES is one name, or several separated by "|". Without "after",
+// READY comes once the transfer display shows the bar, the speed and the
+// pie, and the download goes on until the program is stopped; with it,
+// READY comes once every file is in the local folder and both lists show
+// their folders.
 
+#include "AppContext.h"
 #include "AppFiles.h"
 #include "AppIcon.h"
+#include "ExplorerTab.h"
 #include "Ftp.h"
 #include "FtpListView.h"
+#include "LocalFileList.h"
 #include "MainWindow.h"
+#include "Translations.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -28,13 +39,21 @@ T *Find(const TfrmMain &w, const char *name)
     return w.findChild<T *>(QLatin1String(name));
 }
 
-bool Listed(const TfrmMain &w, const QString &name)
+// Selects the rows of names in the remote list; false unless all are there.
+bool SelectListed(const TfrmMain &w, const QStringList &names)
 {
-    const auto *list = Find<TVexFtpListView>(w, "VexFtpListView1");
-    for (int row = 0; row < list->RowCount(); ++row)
-        if (list->RowCaption(row) == name)
-            return true;
-    return false;
+    auto *list = Find<TVexFtpListView>(w, "VexFtpListView1");
+    QItemSelectionModel *selection = list->ItemView()->selectionModel();
+    selection->clearSelection();
+    int found = 0;
+    for (int row = 0; row < list->RowCount(); ++row) {
+        if (!names.contains(list->RowCaption(row)))
+            continue;
+        selection->select(list->ItemView()->model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ++found;
+    }
+    return found == names.size();
 }
 
 // Far enough into the transfer for the pie to have a few slices.
@@ -51,20 +70,22 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     InitApplicationIdentity();
+    InstallFrenchInterface();
     QApplication::setWindowIcon(VelmarIcon());
     const QStringList args = app.arguments();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (args.size() != 7) {
-        err << "usage: velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILE LOCAL_FOLDER\n";
+    const bool after = args.size() == 8 && args.at(7) == QLatin1String("after");
+    if (args.size() != 7 && !after) {
+        err << "usage: velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after]\n";
         return 2;
     }
-    const QString remoteFile = args.at(5);
+    const QStringList remoteFiles = args.at(5).split(QLatin1Char('|'));
     FilesFolder();
 
     TfrmMain w;
     w.show();
-    w.SelectLocalFolder(QDir(args.at(6)).absolutePath());
+    w.Context().SelectLocalFolder(QDir(args.at(6)).absolutePath());
     Find<QLineEdit>(w, "connect")->setText(QStringLiteral("Démo Velmar (local)"));
     Find<QLineEdit>(w, "HostTxt")->setText(args.at(1));
     Find<QLineEdit>(w, "PortTxt")->setText(args.at(2));
@@ -74,17 +95,21 @@ int main(int argc, char **argv)
     Find<QAction>(w, "ToolButton1")->trigger();
 
     bool started = false;
+    bool done = false;
     bool ready = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &w, [&] {
-        if (!started && w.VexFtp1()->LoggedIn() && !w.VexFtp1()->Busy() && Listed(w, remoteFile)) {
+        if (!started && w.VexFtp1()->LoggedIn() && !w.VexFtp1()->Busy() && SelectListed(w, remoteFiles)) {
             started = true;
             // The download waits inside; this timer keeps watching meanwhile.
             QTimer::singleShot(0, &w, [&] {
-                if (!w.DownloadRemoteListFile(remoteFile))
-                    app.exit(1);
+                Find<QAction>(w, "ToolButton14")->trigger();
+                done = true;
             });
-        } else if (started && !ready && TransferWellUnderWay(w)) {
+        } else if (started && !ready && !after && TransferWellUnderWay(w)) {
+            ready = true;
+            out << "READY" << Qt::endl;
+        } else if (done && !ready && after && !w.VexFtp1()->Busy() && w.Explorer().Files()->Loaded()) {
             ready = true;
             out << "READY" << Qt::endl;
         }

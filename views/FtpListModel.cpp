@@ -66,6 +66,7 @@ struct TVexFtpListModel::Private {
     std::unique_ptr<TVexFtpFileInfoList> folders = std::make_unique<TVexFtpFileInfoList>();
     std::unique_ptr<TVexFtpFileInfoList> files = std::make_unique<TVexFtpFileInfoList>();
     bool showParent = false;
+    bool editable = true;
     // Upper-case names of the folders, then the files, in display order
     // (empty for blank rows, so that type-ahead never lands on them).
     QStringList searchNames;
@@ -235,6 +236,9 @@ QVariant TVexFtpListModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     if (role == Qt::TextAlignmentRole)
         return column == ColSize ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    // The in-place editor starts from the caption.
+    if (role == Qt::EditRole)
+        return column == ColName ? QVariant(Caption(index.row())) : QVariant();
     if (role != Qt::DisplayRole && role != Qt::DecorationRole)
         return {};
 
@@ -299,5 +303,36 @@ Qt::ItemFlags TVexFtpListModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    const RowKind kind = Kind(index.row());
+    if (kind == RowKind::Folder || kind == RowKind::File) {
+        flags |= Qt::ItemIsDragEnabled;
+        if (d->editable && index.column() == ColName)
+            flags |= Qt::ItemIsEditable;
+    }
+    return flags;
+}
+
+bool TVexFtpListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    // The entry keeps its name until the client lists the folder again: the
+    // edit is only a request, which the owner may carry out or not.
+    if (role != Qt::EditRole || !index.isValid() || index.column() != ColName
+        || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const QString caption = Caption(index.row());
+    const QString edited = value.toString();
+    if (edited != caption)
+        emit CaptionEdited(index.row(), caption, edited);
+    return false;
+}
+
+bool TVexFtpListModel::Editable() const
+{
+    return d->editable;
+}
+
+void TVexFtpListModel::SetEditable(bool editable)
+{
+    d->editable = editable;
 }

@@ -59,11 +59,22 @@ public:
     // coming back to startRow. -1 when no row matches.
     int FindCaption(const QString &text, int startRow, bool wrap) const;
 
+    // Whether the captions of folders and files may be edited in place
+    // (default true). An edit only raises CaptionEdited.
+    bool Editable() const;
+    void SetEditable(bool editable);
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Editing a caption changes nothing here: it raises CaptionEdited.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+signals:
+    // The caption of row (oldCaption) was edited into newCaption.
+    void CaptionEdited(int row, const QString &oldCaption, const QString &newCaption);
 
 private:
     struct Private;

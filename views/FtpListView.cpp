@@ -1,5 +1,7 @@
 #include "FtpListView.h"
 
+#include "ClientBinding.h"
+#include "DragOrigin.h"
 #include "DropFiles.h"
 #include "Ftp.h"
 #include "FtpData.h"
@@ -7,7 +9,10 @@
 #include "FtpMisc.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHash>
@@ -21,12 +26,15 @@
 
 namespace {
 
-// An item view that hands type-ahead and desktop drops to the list view.
+// An item view that hands type-ahead, keys, drags and drops to the list
+// view.
 template <typename Base>
 class TRowView : public Base
 {
 public:
     std::function<void(const QString &)> search;
+    std::function<void(int)> keyDown;
+    std::function<QMimeData *()> dragData;
     std::function<bool(const QMimeData *)> acceptsDrag;
     std::function<bool(const QMimeData *)> drop;
 
@@ -37,6 +45,25 @@ public:
     }
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // The key may remove the view's rows (a delete that lists again):
+        // the view handles it only if it is still there.
+        const QPointer<Base> alive(this);
+        if (keyDown)
+            keyDown(event->key());
+        if (alive)
+            Base::keyPressEvent(event);
+    }
+    void startDrag(Qt::DropActions) override
+    {
+        QMimeData *mime = dragData ? dragData() : nullptr;
+        if (!mime)
+            return;
+        auto *drag = new QDrag(this);
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction, Qt::CopyAction);
+    }
     void dragEnterEvent(QDragEnterEvent *event) override { takeDrag(event); }
     void dragMoveEvent(QDragMoveEvent *event) override { takeDrag(event); }
     void dropEvent(QDropEvent *event) override
@@ -126,7 +153,7 @@ public:
 struct TVexFtpListView::Private {
     TVexFtpListView *q = nullptr;
     QPointer<TVexFtp> client;
-    int listingSlot = -1;
+    TClientBinding binding;
 
     bool accept = false;
     bool ascending = true;
@@ -153,13 +180,6 @@ struct TVexFtpListView::Private {
         if (viewStyle == vsReport)
             return report;
         return icons;
-    }
-
-    void Detach()
-    {
-        if (client && listingSlot > 0)
-            client->RemoveNotifyListener(nkListingDone, listingSlot);
-        listingSlot = -1;
     }
 
     QList<int> SelectedRows() const
@@ -200,32 +220,7 @@ struct TVexFtpListView::Private {
 
     void ApplyViewStyle()
     {
-        switch (viewStyle) {
-        case vsIcon:
-            icons->setViewMode(QListView::IconMode);
-            icons->setIconSize(QSize(32, 32));
-            icons->setFlow(QListView::LeftToRight);
-            icons->setGridSize(QSize(96, 64));
-            break;
-        case vsSmallIcon:
-            icons->setViewMode(QListView::ListMode);
-            icons->setIconSize(QSize(16, 16));
-            icons->setFlow(QListView::LeftToRight);
-            icons->setGridSize(QSize(160, 20));
-            break;
-        case vsList:
-        case vsReport:
-            icons->setViewMode(QListView::ListMode);
-            icons->setIconSize(QSize(16, 16));
-            icons->setFlow(QListView::TopToBottom);
-            icons->setGridSize(QSize());
-            break;
-        }
-        // Icon mode would let items be dragged around; the arrangement is
-        // always automatic.
-        icons->setMovement(QListView::Static);
-        icons->setWrapping(viewStyle != vsReport);
-        icons->setResizeMode(QListView::Adjust);
+        ApplyIconViewStyle(icons, viewStyle);
         stack->setCurrentWidget(viewStyle == vsReport ? static_cast<QWidget *>(report) : icons);
     }
 
@@ -241,12 +236,21 @@ struct TVexFtpListView::Private {
         }
     }
 
-    void ApplyAccept()
+    // Drags from a partner list are taken whatever Accept says; files from
+    // the desktop only with it.
+    bool TakesDrag(const QMimeData *mime) const
     {
-        for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(report), static_cast<QAbstractItemView *>(icons)}) {
-            view->setAcceptDrops(accept);
-            view->viewport()->setAcceptDrops(accept);
+        return (q->OnDragOver && q->OnDragOver(mime)) || (accept && CarriesLocalFiles(mime));
+    }
+
+    bool Drop(const QMimeData *mime)
+    {
+        if (q->OnDragOver && q->OnDragOver(mime)) {
+            if (q->OnDragDrop)
+                q->OnDragDrop(mime);
+            return true;
         }
+        return q->DropFiles(mime);
     }
 
     void ApplyMultiSelect()
@@ -260,8 +264,16 @@ struct TVexFtpListView::Private {
     void WireRowView(View *view)
     {
         view->search = [this](const QString &text) { TypeAhead(text); };
-        view->acceptsDrag = [this](const QMimeData *mime) { return accept && CarriesLocalFiles(mime); };
-        view->drop = [this](const QMimeData *mime) { return q->DropFiles(mime); };
+        view->keyDown = [this](int key) { emit q->KeyDown(key); };
+        view->dragData = [this] { return q->DragData(); };
+        view->acceptsDrag = [this](const QMimeData *mime) { return TakesDrag(mime); };
+        view->drop = [this](const QMimeData *mime) { return Drop(mime); };
+        view->setAcceptDrops(true);
+        view->viewport()->setAcceptDrops(true);
+        view->setDragEnabled(true);
+        view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->setDefaultDropAction(Qt::CopyAction);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
         QObject::connect(view, &QAbstractItemView::doubleClicked, q,
                          [this](const QModelIndex &index) { emit q->RowDoubleClicked(index.row()); });
     }
@@ -284,7 +296,6 @@ TVexFtpListView::TVexFtpListView(QWidget *parent)
     d->report->setAllColumnsShowFocus(true);
     d->report->setSelectionBehavior(QAbstractItemView::SelectRows);
     d->report->setSortingEnabled(false);
-    d->report->setEditTriggers(QAbstractItemView::NoEditTriggers);
     d->report->header()->setStretchLastSection(false);
     for (int column = 0; column < TVexFtpListModel::ColumnCount; ++column)
         d->report->header()->resizeSection(column, TVexFtpListModel::ColumnWidth(column));
@@ -298,7 +309,6 @@ TVexFtpListView::TVexFtpListView(QWidget *parent)
     d->icons->setUniformItemSizes(true);
     d->icons->setLayoutMode(QListView::Batched);
     d->icons->setBatchSize(1000);
-    d->icons->setEditTriggers(QAbstractItemView::NoEditTriggers);
     d->icons->setSelectionRectVisible(true);
 
     d->stack->addWidget(d->report);
@@ -308,13 +318,13 @@ TVexFtpListView::TVexFtpListView(QWidget *parent)
     d->ApplyViewStyle();
     d->ApplyMultiSelect();
     d->ApplyWebStyle();
-    d->ApplyAccept();
+    connect(d->model, &TVexFtpListModel::CaptionEdited, this,
+            [this](int, const QString &oldCaption, const QString &newCaption) {
+                emit CaptionEdited(oldCaption, newCaption);
+            });
 }
 
-TVexFtpListView::~TVexFtpListView()
-{
-    d->Detach();
-}
+TVexFtpListView::~TVexFtpListView() = default;
 
 TVexFtp *TVexFtpListView::Client() const
 {
@@ -325,14 +335,14 @@ void TVexFtpListView::SetClient(TVexFtp *client)
 {
     if (client && client == d->client)
         return;
-    d->Detach();
+    d->binding.Bind(client);
     d->client = client;
     if (!client) {
         d->model->Clear();
         return;
     }
-    d->listingSlot = client->AddNotifyListener(nkListingDone, [this](TVexFtp *) { Refresh(); });
-    if (d->listingSlot < 0)
+    d->binding.OnNotify(nkListingDone, [this](TVexFtp *) { Refresh(); });
+    if (!d->binding.Complete())
         qWarning("TVexFtpListView: the client's listing listeners are all taken; the list will not follow it");
     if (client->Directories().Count() + client->Files().Count() > 0)
         Refresh();
@@ -346,7 +356,6 @@ bool TVexFtpListView::Accept() const
 void TVexFtpListView::SetAccept(bool accept)
 {
     d->accept = accept;
-    d->ApplyAccept();
 }
 
 bool TVexFtpListView::Ascending() const
@@ -495,6 +504,18 @@ void TVexFtpListView::SelectAll(bool selected)
     const QItemSelection all(d->model->index(0, 0),
                              d->model->index(rows - 1, TVexFtpListModel::ColumnCount - 1));
     selection->select(all, QItemSelectionModel::ClearAndSelect);
+}
+
+QMimeData *TVexFtpListView::DragData() const
+{
+    const QStringList folders = SelectedFolders();
+    const QStringList files = SelectedFiles();
+    if (folders.isEmpty() && files.isEmpty())
+        return nullptr;
+    auto *mime = new QMimeData;
+    mime->setText((folders + files).join(QLatin1Char('\n')));
+    MarkDragOrigin(mime, this);
+    return mime;
 }
 
 QStringList TVexFtpListView::DroppedFiles() const

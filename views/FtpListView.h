@@ -12,6 +12,17 @@
 // RowCaption(row) / RowIsFolder(row); read DroppedFiles() in OnFileDropped.
 // A context menu: set this widget's contextMenuPolicy to
 // Qt::CustomContextMenu and connect customContextMenuRequested.
+//
+// Drag and drop: the selected rows can be dragged to a partner list (the
+// drag carries this list's mark, DragOrigin.h, and nothing a desktop could
+// take). What is dragged over the list goes first to the owner's OnDragOver
+// and OnDragDrop; what the owner does not take is a desktop drop (files,
+// only with Accept()).
+//
+// Captions of folders and files can be edited in place (F2, or a click on a
+// selected row): the edit raises CaptionEdited and changes nothing itself.
+
+#include "ViewStyles.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -39,7 +50,7 @@ enum TVexFtpSortBase {
 };
 
 // Large icons, small icons, a column-wise list, or the eight-column report.
-enum TVexFtpViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+using TVexFtpViewStyle = TViewStyle;
 
 class TVexFtpListView : public QWidget
 {
@@ -79,6 +90,14 @@ public:
 
     // Called after files were dropped; DroppedFiles() holds their paths.
     std::function<void(TVexFtpListView *sender)> OnFileDropped;
+    // Asked while something is dragged over the list (true takes it, before
+    // any desktop drop), and on its drop.
+    std::function<bool(const QMimeData *mime)> OnDragOver;
+    std::function<void(const QMimeData *mime)> OnDragDrop;
+    // What a drag of the selected rows carries: this list's mark and the
+    // selected captions as text. Owned by the caller; null without a
+    // selection.
+    QMimeData *DragData() const;
 
     // Rebuilds the rows from the client. With a Filter, pending events are
     // processed once per pattern, so input is handled during a long refresh.
@@ -112,6 +131,10 @@ public:
 
 signals:
     void RowDoubleClicked(int row);
+    // The caption oldCaption was edited into newCaption in place.
+    void CaptionEdited(const QString &oldCaption, const QString &newCaption);
+    // A key was pressed in the list (before the list handles it).
+    void KeyDown(int key);
 
 private:
     struct Private;

@@ -1,6 +1,8 @@
 #include "FtpMsg.h"
 
+#include "ClientBinding.h"
 #include "Ftp.h"
+#include "FtpErrorTexts.h"
 #include "Prompts.h"
 
 #include <QAction>
@@ -118,21 +120,175 @@ QStringList SplitLines(const QString &text)
     return parts;
 }
 
+// A line left out of a long reply keeps at most this much, in case it is
+// the reply's last line and is shown after all.
+constexpr qsizetype MaxKeptLineLength = 1024;
+
+QString LeftOutText(qint64 lines)
+{
+    return lines == 1 ? QStringLiteral("Réponse trop longue : 1 ligne non affichée")
+                      : QStringLiteral("Réponse trop longue : %1 lignes non affichées").arg(lines);
+}
+
+bool IsDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Bounds what the server's answer to one command echoes in the log. The
+// received text is followed line by line (a read may end inside a line):
+// past the limit, lines are counted instead of shown; at the end of each
+// read that completed a reply, one line says how many were left out and the
+// reply's last line follows, so that the user still sees how it ended. A
+// server that streams lines without end thus costs the log a few lines per
+// read, never the whole stream.
+class TReplyEcho
+{
+public:
+    struct Piece {
+        QString text;
+        bool leftOutNote = false;
+    };
+
+    explicit TReplyEcho(int maxLines) : maxLines(maxLines) {}
+
+    // What to write of a received text, in order.
+    QList<Piece> Take(const QString &chunk)
+    {
+        QList<Piece> pieces;
+        QString shown;
+        bool closingFound = false;
+        qint64 leftOutBeforeClosing = 0;
+        QString closingLine;
+        qsizetype i = 0;
+        // A line end cut between two reads: its LF belongs to the line that
+        // ended with the last read.
+        if (afterCr && chunk.startsWith(QLatin1Char('\n'))) {
+            if (!hiding)
+                shown += QLatin1Char('\n');
+            i = 1;
+        }
+        afterCr = false;
+        while (i < chunk.size()) {
+            qsizetype end = i;
+            while (end < chunk.size() && chunk.at(end) != QLatin1Char('\r') && chunk.at(end) != QLatin1Char('\n'))
+                ++end;
+            const QString body = chunk.mid(i, end - i);
+            qsizetype next = end;
+            const bool endsLine = end < chunk.size();
+            if (endsLine) {
+                ++next;
+                if (chunk.at(end) == QLatin1Char('\r') && next < chunk.size() && chunk.at(next) == QLatin1Char('\n'))
+                    ++next;
+            }
+            const QString segment = chunk.mid(i, next - i);
+            i = next;
+            afterCr = endsLine && i == chunk.size() && chunk.back() == QLatin1Char('\r');
+
+            if (atLineStart) {
+                head.clear();
+                keptLine.clear();
+            }
+            if (head.size() < 4)
+                head += body.left(4 - head.size());
+            atLineStart = endsLine;
+            const bool closes = endsLine && ClosesReply();
+
+            if (!hiding) {
+                shown += segment;
+                if (++shownLines >= maxLines)
+                    hiding = true;
+                continue;
+            }
+            if (keptLine.size() < MaxKeptLineLength)
+                keptLine += body.left(MaxKeptLineLength - keptLine.size());
+            if (!endsLine)
+                continue;
+            if (!closes) {
+                ++leftOut;
+                continue;
+            }
+            // Of several replies ended in one read, the last one is shown.
+            if (closingFound)
+                leftOutBeforeClosing += 1;
+            leftOutBeforeClosing += leftOut;
+            leftOut = 0;
+            closingLine = keptLine;
+            closingFound = true;
+        }
+        if (!shown.isEmpty())
+            pieces.append({shown});
+        if (closingFound) {
+            pieces.append({LeftOutText(leftOutBeforeClosing), true});
+            pieces.append({closingLine + QStringLiteral("\r\n")});
+        }
+        return pieces;
+    }
+
+    // A new command, connection or disconnection: the next answer starts.
+    // Returns how many lines were left out since the last note.
+    qint64 Restart()
+    {
+        const qint64 left = leftOut;
+        shownLines = 0;
+        leftOut = 0;
+        hiding = false;
+        atLineStart = true;
+        afterCr = false;
+        head.clear();
+        keptLine.clear();
+        multiLineCode.clear();
+        return left;
+    }
+
+private:
+    // Whether the line just ended ends a reply, by the client's own rule: a
+    // reply is one line "ddd text", or lines from "ddd-" to "ddd text" with
+    // the same code.
+    bool ClosesReply()
+    {
+        const bool coded = head.size() >= 4 && IsDigit(head.at(0)) && IsDigit(head.at(1)) && IsDigit(head.at(2));
+        if (multiLineCode.isEmpty()) {
+            if (coded && head.at(3) == QLatin1Char('-')) {
+                multiLineCode = head.left(3);
+                return false;
+            }
+            return coded && head.at(3) == QLatin1Char(' ');
+        }
+        if (coded && head.at(3) == QLatin1Char(' ') && head.left(3) == multiLineCode) {
+            multiLineCode.clear();
+            return true;
+        }
+        return false;
+    }
+
+    const int maxLines;
+    int shownLines = 0;
+    qint64 leftOut = 0;
+    bool hiding = false;
+    bool atLineStart = true;
+    bool afterCr = false;  // the last read ended with CR
+    QString head;          // the first characters of the current line
+    QString keptLine;      // the current line, while left out
+    QString multiLineCode; // the code of the multi-line reply under way
+};
+
 } // namespace
 
 struct TVexFtpMessenger::Private
 {
     explicit Private(TVexFtpMessenger *owner) : q(owner) {}
 
-    void Detach();
     void HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo);
     void HandleError(FtpError error, const QString &addinfo);
     void Append(const QStringList &texts);
+    void EchoReply(const QString &text);
+    // A new answer starts: lines left out of the last one are told.
+    void RestartReply();
 
     TVexFtpMessenger *q;
     QPointer<TVexFtp> client;
-    int infoSlot = -1;
-    int errorSlot = -1;
+    TClientBinding binding;
     bool autoScroll = true;
     TMessengerStyle style = msgClassic;
     bool connectedShown = false;
@@ -143,17 +299,20 @@ struct TVexFtpMessenger::Private
     QTextCharFormat insertFormat;
     QString statusFileName = QStringLiteral("Status.txt");
     QAction *saveAction = nullptr;
+    TReplyEcho replyEcho{MaxReplyLines};
 };
 
-void TVexFtpMessenger::Private::Detach()
+void TVexFtpMessenger::Private::EchoReply(const QString &text)
 {
-    if (client) {
-        client->RemoveInfoListener(infoSlot);
-        client->RemoveErrorListener(errorSlot);
-    }
-    client = nullptr;
-    infoSlot = -1;
-    errorSlot = -1;
+    for (const TReplyEcho::Piece &piece : replyEcho.Take(text))
+        q->WriteMessage(piece.leftOutNote ? piece.text + LineEnd : piece.text,
+                        piece.leftOutNote ? mkStatus : mkReply);
+}
+
+void TVexFtpMessenger::Private::RestartReply()
+{
+    if (const qint64 leftOut = replyEcho.Restart())
+        q->WriteMessage(LeftOutText(leftOut) + LineEnd, mkStatus);
 }
 
 void TVexFtpMessenger::Private::HandleInfo(TVexFtp *sender, FtpInfo info, const QString &addinfo)
@@ -165,6 +324,8 @@ void TVexFtpMessenger::Private::HandleInfo(TVexFtp *sender, FtpInfo info, const 
         if (!alive || !show)
             return;
     }
+    if (info == ftpiConnected || info == ftpiDisconnected || info == ftpiCommand)
+        RestartReply();
     switch (info) {
     case ftpiConnected: {
         const QString server = sender ? sender->Server() : QString();
@@ -181,7 +342,7 @@ void TVexFtpMessenger::Private::HandleInfo(TVexFtp *sender, FtpInfo info, const 
         }
         break;
     case ftpiReceived:
-        q->WriteMessage(addinfo, mkReply);
+        EchoReply(addinfo);
         break;
     case ftpiCommand:
         q->WriteMessage(addinfo, mkCommand);
@@ -212,19 +373,24 @@ void TVexFtpMessenger::Private::HandleError(FtpError error, const QString &addin
         if (!alive || !show)
             return;
     }
-    q->WriteMessage(addinfo + LineEnd, mkError);
+    // An error raised without a text still shows, as what its code means.
+    q->WriteMessage(FtpErrorShownText(error, addinfo) + LineEnd, mkError);
 }
 
 TVexFtpMessenger::TVexFtpMessenger(QWidget *parent)
-    : QTextEdit(parent), d(std::make_unique<Private>(this))
+    : QPlainTextEdit(parent), d(std::make_unique<Private>(this))
 {
     setReadOnly(true);
-    setLineWrapMode(QTextEdit::NoWrap);
-    setAcceptRichText(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     // A long session adds many thousands of lines: keeping an undo history of
     // every insertion would only cost memory.
     setUndoRedoEnabled(false);
+    // A long session, or a server that streams lines without end, must not
+    // grow the log without bound: the oldest lines go. (A plain-text edit
+    // lays its lines out one by one, so that dropping the first line costs
+    // no new layout of the rest, and colours are kept as character formats.)
+    document()->setMaximumBlockCount(MaxLines);
     d->insertFormat.setForeground(Black);
 
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int, int) {
@@ -236,10 +402,7 @@ TVexFtpMessenger::TVexFtpMessenger(QWidget *parent)
     connect(d->saveAction, &QAction::triggered, this, [this] { SaveStatus(); });
 }
 
-TVexFtpMessenger::~TVexFtpMessenger()
-{
-    d->Detach();
-}
+TVexFtpMessenger::~TVexFtpMessenger() = default;
 
 bool TVexFtpMessenger::AutoScroll() const { return d->autoScroll; }
 void TVexFtpMessenger::SetAutoScroll(bool on) { d->autoScroll = on; }
@@ -250,21 +413,24 @@ void TVexFtpMessenger::SetClient(TVexFtp *client)
 {
     if (client == d->client.data())
         return;
-    d->Detach();
+    d->binding.Bind(client);
+    d->client = client;
     if (!client)
         return;
-    d->client = client;
-    // The client keeps copies of these callbacks; the guard makes a copy that
-    // is called after this log is gone do nothing.
-    const QPointer<TVexFtpMessenger> self(this);
-    d->infoSlot = client->AddInfoListener([self](TVexFtp *sender, FtpInfo info, const QString &addinfo) {
-        if (self)
-            self->d->HandleInfo(sender, info, addinfo);
+    d->binding.OnInfo([this](TVexFtp *sender, FtpInfo info, const QString &addinfo) { OnInfo(sender, info, addinfo); });
+    d->binding.OnError([this](TVexFtp *sender, FtpError error, const QString &addinfo) {
+        OnError(sender, error, addinfo);
     });
-    d->errorSlot = client->AddErrorListener([self](TVexFtp *, FtpError error, const QString &addinfo) {
-        if (self)
-            self->d->HandleError(error, addinfo);
-    });
+}
+
+void TVexFtpMessenger::OnInfo(TVexFtp *client, FtpInfo info, const QString &addinfo)
+{
+    d->HandleInfo(client, info, addinfo);
+}
+
+void TVexFtpMessenger::OnError(TVexFtp *, FtpError error, const QString &addinfo)
+{
+    d->HandleError(error, addinfo);
 }
 
 TMessengerStyle TVexFtpMessenger::Style() const { return d->style; }
@@ -391,7 +557,7 @@ bool TVexFtpMessenger::SaveStatus()
     if (LineCount() == 0)
         return false;
     const QString fileName = Prompts().SaveFileName(this, QStringLiteral("Enregistrer"), d->statusFileName,
-                                                    QStringLiteral("All Files (*)"));
+                                                    QStringLiteral("Tous les fichiers (*)"));
     if (fileName.isEmpty())
         return false;
     QString reason;

@@ -8,12 +8,15 @@
 //   log->SetClient(ftp);                  // registers as info and error listener
 //   log->AttachSaveStatusMenu();          // pop-up "&Sauvegarder le status"
 //
-// The log never owns its client; either may be destroyed first.
+// The log never owns its client; either may be destroyed first. It keeps
+// its last MaxLines lines, and the server's answer to one command echoes at
+// most MaxReplyLines lines, so that a server streaming lines without end
+// neither freezes the window nor fills its memory.
 
 #include "FtpCodes.h"
 
 #include <QStringList>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <functional>
 #include <memory>
 
@@ -41,7 +44,7 @@ enum MessageKind {
 using TMessengerShowEvent = std::function<void(TVexFtpMessenger *sender, FtpInfo info, bool &show)>;
 using TMessengerShowEventE = std::function<void(TVexFtpMessenger *sender, FtpError error, bool &show)>;
 
-class TVexFtpMessenger : public QTextEdit
+class TVexFtpMessenger : public QPlainTextEdit
 {
     Q_OBJECT
 public:
@@ -66,6 +69,19 @@ public:
 
     TMessengerShowEvent OnMessageShow;
     TMessengerShowEventE OnErrorShow;
+
+    // The listeners the log registers with its client: one notification or
+    // error, written as designed. An error without a text is written as
+    // what its code means. Each reply echoes at most MaxReplyLines lines
+    // (then one line saying how many were left out, and the reply's last
+    // line).
+    void OnInfo(TVexFtp *client, FtpInfo info, const QString &addinfo);
+    void OnError(TVexFtp *client, FtpError error, const QString &addinfo);
+
+    // The log keeps its last MaxLines lines; older lines go (and a saved log
+    // holds what is kept).
+    static constexpr int MaxLines = 10000;
+    static constexpr int MaxReplyLines = 500;
 
     // Writes text in the current style with the prefix and colour of kind.
     // A text that is empty once blanks and control characters are trimmed

@@ -1,5 +1,6 @@
 #include "FtpTreeView.h"
 
+#include "ClientBinding.h"
 #include "DropFiles.h"
 #include "FileIcons.h"
 #include "Ftp.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QSet>
@@ -42,26 +42,6 @@ bool IsSiteRootText(const QString &text)
     return text.startsWith(RootPrefix, Qt::CaseInsensitive);
 }
 
-// The lines of a cached folder list without their line ends; false when the
-// file cannot be read at all (never cached: nothing is known).
-bool ReadCacheLines(const QString &fileName, QStringList &lines)
-{
-    lines.clear();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QString text = QString::fromUtf8(file.readAll());
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast(); // after the final line end
-    for (QString &line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    return true;
-}
-
 // Guards the application-starting cursor of the first preload of a site.
 class TBusyCursor
 {
@@ -71,11 +51,6 @@ public:
     TBusyCursor(const TBusyCursor &) = delete;
     TBusyCursor &operator=(const TBusyCursor &) = delete;
 };
-
-// Minimum lines of a cached list worth reading: the count and one entry
-// up to its link text.
-constexpr int MinimumCacheLines = 6;
-constexpr int CacheLinesPerEntry = 8;
 
 } // namespace
 
@@ -92,9 +67,7 @@ struct TVexFtpTreeView::Private {
 
     TVexFtpTreeView *q = nullptr;
     QPointer<TVexFtp> client;
-    int infoSlot = -1;
-    int directorySlot = -1;
-    int listingSlot = -1;
+    TClientBinding binding;
 
     bool accept = true;
     bool preload = true;
@@ -119,19 +92,6 @@ struct TVexFtpTreeView::Private {
     }
     QTreeWidgetItem *Root() const { return Item(siteRoot); }
     QTreeWidgetItem *Current() const { return Item(currentNode); }
-
-    void Detach()
-    {
-        if (client) {
-            if (infoSlot > 0)
-                client->RemoveInfoListener(infoSlot);
-            if (directorySlot > 0)
-                client->RemoveNotifyListener(nkDirectoryChanged, directorySlot);
-            if (listingSlot > 0)
-                client->RemoveNotifyListener(nkListingDone, listingSlot);
-        }
-        infoSlot = directorySlot = listingSlot = -1;
-    }
 
     // The site of key; a site whose root was deleted is forgotten.
     Site *FindSite(const QString &key)
@@ -427,10 +387,7 @@ TVexFtpTreeView::TVexFtpTreeView(QWidget *parent)
     d->ApplyWebStyle();
 }
 
-TVexFtpTreeView::~TVexFtpTreeView()
-{
-    d->Detach();
-}
+TVexFtpTreeView::~TVexFtpTreeView() = default;
 
 TVexFtp *TVexFtpTreeView::Client() const
 {
@@ -441,7 +398,7 @@ void TVexFtpTreeView::SetClient(TVexFtp *client)
 {
     if (client && client == d->client)
         return;
-    d->Detach();
+    d->binding.Bind(client);
     d->client = client;
     if (!client) {
         clear();
@@ -449,10 +406,10 @@ void TVexFtpTreeView::SetClient(TVexFtp *client)
         d->siteRoot = d->currentNode = QPersistentModelIndex();
         return;
     }
-    d->infoSlot = client->AddInfoListener([this](TVexFtp *, FtpInfo info, const QString &) { d->OnInfo(info); });
-    d->directorySlot = client->AddNotifyListener(nkDirectoryChanged, [this](TVexFtp *) { d->FollowDirectory(); });
-    d->listingSlot = client->AddNotifyListener(nkListingDone, [this](TVexFtp *) { d->ListingDone(); });
-    if (d->infoSlot < 0 || d->directorySlot < 0 || d->listingSlot < 0)
+    d->binding.OnInfo([this](TVexFtp *, FtpInfo info, const QString &) { d->OnInfo(info); });
+    d->binding.OnNotify(nkDirectoryChanged, [this](TVexFtp *) { d->FollowDirectory(); });
+    d->binding.OnNotify(nkListingDone, [this](TVexFtp *) { d->ListingDone(); });
+    if (!d->binding.Complete())
         qWarning("TVexFtpTreeView: some of the client's listener slots are all taken; the tree will not follow it fully");
     // A client bound after its login still gets its site root.
     if (client->LoggedIn())
@@ -593,26 +550,23 @@ void TVexFtpTreeView::PreloadFolder(const QString &folder, int depth)
         return;
     QTreeWidgetItem *node = d->Current();
     const QString path = NodePath(node);
-    QStringList lines;
-    if (!ReadCacheLines(CacheFileName(d->client->Server(), d->client->Username(), path, true,
-                                      d->client->Port()),
-                        lines))
+    TVexFtpFileInfoList cached;
+    if (!ReadCachedFolders(CacheFileName(d->client->Server(), d->client->Username(), path, true,
+                                         d->client->Port()),
+                           cached))
         return; // never cached: what the node shows stays as it is
     QStringList childPaths;
-    if (lines.size() >= MinimumCacheLines) {
-        QSet<QString> known = Private::ChildNames(node);
-        const QString base = path == QLatin1String("/") ? QString() : path;
-        // Entry k: its name on line 2 + 8k and its link on line 6 + 8k
-        // (counting from 1); a name on the very last line is a torn entry.
-        for (qsizetype nameLine = 1; nameLine < lines.size() - 1; nameLine += CacheLinesPerEntry) {
-            const QString &name = lines.at(nameLine);
-            if (name.isEmpty() || name.contains(QLatin1Char('/')) || known.contains(name))
-                continue;
-            const QString link = lines.value(nameLine + 4);
-            d->AddFolder(node, name, link.isEmpty());
-            known.insert(name);
-            childPaths << base + QLatin1Char('/') + name;
-        }
+    QSet<QString> known = Private::ChildNames(node);
+    const QString base = path == QLatin1String("/") ? QString() : path;
+    VexFtpFileInfo info;
+    for (int i = 0; i < cached.Count(); ++i) {
+        cached.GetInfo(i, info);
+        const QString &name = info.FileName;
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || known.contains(name))
+            continue;
+        d->AddFolder(node, name, info.SymbolLink.isEmpty());
+        known.insert(name);
+        childPaths << base + QLatin1Char('/') + name;
     }
     Private::SetExpandButton(node, node->childCount() > 0);
     for (const QString &childPath : std::as_const(childPaths))

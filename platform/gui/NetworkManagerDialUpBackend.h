@@ -1,9 +1,17 @@
 #pragma once
-// The dial-up service on NetworkManager: its connection profiles are the
-// phonebook entries, its active connections the dial-up connections;
-// dialling activates a profile and hanging up deactivates the active
-// connection. Loopback profiles are left out: they are never an Internet
-// line and taking them down would cut the machine off from itself.
+// The dial-up service on NetworkManager: its connection profiles of dial-up
+// kinds (mobile broadband "gsm" and "cdma", "pppoe", Bluetooth dial-up
+// networking, VPNs "vpn" and "wireguard") are the phonebook entries, their
+// active connections the dial-up connections; dialling activates a profile
+// and hanging up deactivates the active connection. Ethernet, Wi-Fi and the
+// machine's other links are never listed, dialled or hung up.
+//
+// Every call to NetworkManager runs on a thread of the backend. The reads
+// the window makes every second (EnumConnections, GetConnectStatus,
+// GetProjectionInfo) answer at once from the last picture of the active
+// connections, and ask for the next one; the user's commands (EnumEntries,
+// GetEntryDialParams, Dial, HangUp) wait for NetworkManager's answer with
+// the event loop running, and leave a fresh picture behind them.
 
 #include "DialUpBackend.h"
 

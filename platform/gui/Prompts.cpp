@@ -7,6 +7,11 @@
 TPrompter::~TPrompter() = default;
 
 namespace {
+// Qt's own choosers rather than the desktop's: their texts come from Qt's
+// French catalogue, as the rest of the program's, whatever the system's
+// language.
+constexpr QFileDialog::Options ChooserOptions = QFileDialog::DontUseNativeDialog;
+
 class TDialogPrompter : public TPrompter
 {
 public:
@@ -37,18 +42,19 @@ public:
     QString SaveFileName(QWidget *parent, const QString &caption, const QString &startPath,
                          const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, caption, startPath, filter);
+        return QFileDialog::getSaveFileName(parent, caption, startPath, filter, nullptr, ChooserOptions);
     }
 
     QString OpenFileName(QWidget *parent, const QString &caption, const QString &startPath,
                          const QString &filter) override
     {
-        return QFileDialog::getOpenFileName(parent, caption, startPath, filter);
+        return QFileDialog::getOpenFileName(parent, caption, startPath, filter, nullptr, ChooserOptions);
     }
 
     QString ExistingFolder(QWidget *parent, const QString &caption, const QString &startPath) override
     {
-        return QFileDialog::getExistingDirectory(parent, caption, startPath);
+        return QFileDialog::getExistingDirectory(parent, caption, startPath,
+                                                 QFileDialog::ShowDirsOnly | ChooserOptions);
     }
 };
 

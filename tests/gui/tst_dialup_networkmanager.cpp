@@ -1,7 +1,9 @@
 // The NetworkManager backend against a stand-in NetworkManager served on a
 // private message bus of this test (nothing is ever activated for real):
-// profiles as entries, activation as dialling, active connections, status,
-// addresses, hang-up, and a service that goes away.
+// profiles of dial-up kinds as entries (Ethernet, Wi-Fi and the other links
+// of the machine never listed, dialled or hung up), activation as dialling,
+// active connections, status, addresses, hang-up, a service that goes away
+// and one that stops answering while the window keeps polling.
 
 #include "DialUp.h"
 #include "DialUpBackend.h"
@@ -14,6 +16,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QProcess>
@@ -34,7 +37,8 @@ using TSettings = QMap<QString, QVariantMap>;
 // Just enough of NetworkManager's bus interface for the backend: settings
 // profiles, activation that ends after a short while in success or in the
 // profile's failure reason, deactivation that takes a moment, properties of
-// active connections, devices and IPv4 configurations.
+// active connections, devices and IPv4 configurations. Stalled, it keeps
+// every reply until released, as a service stuck on something else would.
 class TFakeNetworkManager : public QDBusVirtualObject
 {
     Q_OBJECT
@@ -43,8 +47,7 @@ public:
         QString id;
         QString type;
         QString device;
-        QVariantMap gsm;
-        QVariantMap pppoe;
+        TSettings sections; // besides "connection": "gsm", "pppoe", "bluetooth", ...
         uint failReason = 0; // 0: activation succeeds
     };
 
@@ -70,6 +73,42 @@ public:
         return calls;
     }
 
+    // The ids of the profiles whose connections were deactivated, in order.
+    QStringList Deactivated() const
+    {
+        QMutexLocker lock(&mutex);
+        return deactivated;
+    }
+
+    // The ids of the profiles whose connections are active.
+    QStringList ActiveIds() const
+    {
+        QMutexLocker lock(&mutex);
+        QStringList ids;
+        for (const Active &a : actives)
+            ids.append(profiles[a.profile].id);
+        return ids;
+    }
+
+    void SetStalled(bool on)
+    {
+        QList<QPair<QDBusMessage, QDBusConnection>> release;
+        {
+            QMutexLocker lock(&mutex);
+            stalled = on;
+            if (!on)
+                release.swap(held);
+        }
+        for (const auto &[reply, connection] : release)
+            QDBusConnection(connection).send(reply);
+    }
+
+    int HeldReplies() const
+    {
+        QMutexLocker lock(&mutex);
+        return held.size();
+    }
+
     QString introspect(const QString &) const override { return QString(); }
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
@@ -80,6 +119,10 @@ public:
             QMutexLocker lock(&mutex);
             calls.append(message.member());
             reply = Answer(message, signalsToSend);
+            if (stalled) {
+                held.append({reply, connection});
+                return true;
+            }
         }
         connection.send(reply);
         for (const QDBusMessage &s : signalsToSend)
@@ -133,6 +176,8 @@ private:
         return nullptr;
     }
 
+    static QString ProfilePath(int index) { return SettingsPath + QStringLiteral("/%1").arg(index + 1); }
+
     QDBusMessage StateSignal(const QString &path, uint state, uint reason)
     {
         QDBusMessage s = QDBusMessage::createSignal(path, ActiveInterface, QStringLiteral("StateChanged"));
@@ -178,6 +223,7 @@ private:
                 {QStringLiteral("Devices"), QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath(a->devicePath)})},
                 {QStringLiteral("Ip4Config"),
                  QVariant::fromValue(QDBusObjectPath(a->ip4Path.isEmpty() ? QStringLiteral("/") : a->ip4Path))},
+                {QStringLiteral("Connection"), QVariant::fromValue(QDBusObjectPath(ProfilePath(a->profile)))},
             };
             return true;
         }
@@ -219,7 +265,7 @@ private:
         if (path == SettingsPath && member == QLatin1String("ListConnections")) {
             QList<QDBusObjectPath> paths;
             for (int i = 0; i < profiles.size(); ++i)
-                paths.append(QDBusObjectPath(SettingsPath + QStringLiteral("/%1").arg(i + 1)));
+                paths.append(QDBusObjectPath(ProfilePath(i)));
             return message.createReply(QVariant::fromValue(paths));
         }
         if (path.startsWith(SettingsPath + u'/') && member == QLatin1String("GetSettings")) {
@@ -227,12 +273,9 @@ private:
             if (index < 0 || index >= profiles.size())
                 return message.createErrorReply(unknown, QStringLiteral("No such object"));
             const Profile &p = profiles[index];
-            TSettings settings{{QStringLiteral("connection"), {{QStringLiteral("id"), p.id},
-                                                               {QStringLiteral("type"), p.type}}}};
-            if (!p.gsm.isEmpty())
-                settings.insert(QStringLiteral("gsm"), p.gsm);
-            if (!p.pppoe.isEmpty())
-                settings.insert(QStringLiteral("pppoe"), p.pppoe);
+            TSettings settings = p.sections;
+            settings.insert(QStringLiteral("connection"),
+                            {{QStringLiteral("id"), p.id}, {QStringLiteral("type"), p.type}});
             return message.createReply(QVariant::fromValue(settings));
         }
         if (path == NmPath && member == QLatin1String("ActivateConnection")) {
@@ -270,6 +313,7 @@ private:
                 return message.createErrorReply(QStringLiteral("org.freedesktop.NetworkManager.ConnectionNotActive"),
                                                 QStringLiteral("The connection was not active."));
             a->state = 3;
+            deactivated.append(profiles[a->profile].id);
             out.append(StateSignal(activePath, 3, 2));
             Later(100, [this, activePath] {
                 actives.removeIf([&](const Active &x) { return x.path == activePath; });
@@ -293,7 +337,18 @@ private:
     QHash<QString, Ip4> ip4s;
     int counter = 0;
     QStringList calls;
+    QStringList deactivated;
+    bool stalled = false;
+    QList<QPair<QDBusMessage, QDBusConnection>> held;
 };
+
+// The profiles of the stand-in, in its order; the dial-up kinds among them
+// are the phonebook entries.
+enum TProfileIndex {
+    pModem, pDsl, pLoopback, pWifi, pEthernet, pBluetoothNetwork, pBluetoothModem, pCdma, pVpn, pWireGuard
+};
+const QStringList DialUpEntries{"Orange 3G", "Maison (PPPoE)", "Téléphone (modem)", "Verizon", "Bureau (VPN)",
+                                "wg-maison"};
 
 } // namespace
 
@@ -308,14 +363,16 @@ private slots:
     void cleanup();
 
     void answersAndIsChosen();
-    void entriesAreProfiles();
+    void entriesAreDialUpProfilesOnly();
     void entryDialParams();
     void dialUpAndStatus();
     void dialFailureReportsTheReason();
     void hangUpEndsTheConnection();
     void asynchronousDialReportsStates();
     void existingConnectionsAndTheirAddresses();
+    void onlyDialUpKindsAreHungUp();
     void serviceGoneMeansUnavailable();
+    void stalledServiceDoesNotHoldTheWindow();
     void componentOnNetworkManager();
 
 private:
@@ -371,29 +428,27 @@ void TestNetworkManagerDialUp::init()
     fake->scheduler.moveToThread(&fakeThread);
     QVERIFY(service.registerService(NmService));
 
-    TFakeNetworkManager::Profile modem;
-    modem.id = QStringLiteral("Orange 3G");
-    modem.type = QStringLiteral("gsm");
-    modem.device = QStringLiteral("ttyUSB0");
-    modem.gsm = {{QStringLiteral("number"), QStringLiteral("*99#")}, {QStringLiteral("username"), QStringLiteral("orange")}};
-    fake->AddProfile(modem);
-    TFakeNetworkManager::Profile dsl;
-    dsl.id = QStringLiteral("Maison (PPPoE)");
-    dsl.type = QStringLiteral("pppoe");
-    dsl.device = QStringLiteral("ppp0");
-    dsl.pppoe = {{QStringLiteral("username"), QStringLiteral("abonne@fai")}};
-    dsl.failReason = 10; // login failed
-    fake->AddProfile(dsl);
-    TFakeNetworkManager::Profile loopback;
-    loopback.id = QStringLiteral("lo");
-    loopback.type = QStringLiteral("loopback");
-    loopback.device = QStringLiteral("lo");
-    fake->AddProfile(loopback);
-    TFakeNetworkManager::Profile wifi;
-    wifi.id = QStringLiteral("Livebox-1234");
-    wifi.type = QStringLiteral("802-11-wireless");
-    wifi.device = QStringLiteral("wlan0");
-    fake->AddProfile(wifi);
+    const auto add = [this](const QString &id, const QString &type, const QString &device,
+                            const TSettings &sections = {}, uint failReason = 0) {
+        fake->AddProfile({id, type, device, sections, failReason});
+    };
+    add(QStringLiteral("Orange 3G"), QStringLiteral("gsm"), QStringLiteral("ttyUSB0"),
+        {{QStringLiteral("gsm"),
+          {{QStringLiteral("number"), QStringLiteral("*99#")}, {QStringLiteral("username"), QStringLiteral("orange")}}}});
+    add(QStringLiteral("Maison (PPPoE)"), QStringLiteral("pppoe"), QStringLiteral("ppp0"),
+        {{QStringLiteral("pppoe"), {{QStringLiteral("username"), QStringLiteral("abonne@fai")}}}},
+        10); // login failed
+    add(QStringLiteral("lo"), QStringLiteral("loopback"), QStringLiteral("lo"));
+    add(QStringLiteral("Livebox-1234"), QStringLiteral("802-11-wireless"), QStringLiteral("wlan0"));
+    add(QStringLiteral("Filaire"), QStringLiteral("802-3-ethernet"), QStringLiteral("eth0"));
+    add(QStringLiteral("Téléphone (réseau)"), QStringLiteral("bluetooth"), QStringLiteral("bnep0"),
+        {{QStringLiteral("bluetooth"), {{QStringLiteral("type"), QStringLiteral("panu")}}}});
+    add(QStringLiteral("Téléphone (modem)"), QStringLiteral("bluetooth"), QStringLiteral("rfcomm0"),
+        {{QStringLiteral("bluetooth"), {{QStringLiteral("type"), QStringLiteral("dun")}}}});
+    add(QStringLiteral("Verizon"), QStringLiteral("cdma"), QStringLiteral("ttyUSB1"),
+        {{QStringLiteral("cdma"), {{QStringLiteral("number"), QStringLiteral("#777")}}}});
+    add(QStringLiteral("Bureau (VPN)"), QStringLiteral("vpn"), QStringLiteral("tun0"));
+    add(QStringLiteral("wg-maison"), QStringLiteral("wireguard"), QStringLiteral("wg0"));
 
     const QDBusConnection client = QDBusConnection::connectToBus(address, clientName);
     QVERIFY(client.isConnected());
@@ -420,12 +475,13 @@ void TestNetworkManagerDialUp::answersAndIsChosen()
     QVERIFY(dynamic_cast<TNetworkManagerDialUpBackend *>(chosen.get()));
 }
 
-void TestNetworkManagerDialUp::entriesAreProfiles()
+void TestNetworkManagerDialUp::entriesAreDialUpProfilesOnly()
 {
     QStringList names;
     QCOMPARE(Backend().EnumEntries(100, names), 0);
-    QCOMPARE(names, (QStringList{"Orange 3G", "Maison (PPPoE)", "Livebox-1234"}));
-    QCOMPARE(Backend().EnumEntries(2, names), int(rasBufferTooSmall));
+    QCOMPARE(names, DialUpEntries);
+    QCOMPARE(Backend().EnumEntries(int(DialUpEntries.size()), names), 0);
+    QCOMPARE(Backend().EnumEntries(int(DialUpEntries.size()) - 1, names), int(rasBufferTooSmall));
     QVERIFY(names.isEmpty());
 }
 
@@ -442,9 +498,14 @@ void TestNetworkManagerDialUp::entryDialParams()
     QCOMPARE(params.UserName, QStringLiteral("abonne@fai"));
     QVERIFY(params.PhoneNumber.isEmpty());
 
-    QCOMPARE(Backend().GetEntryDialParams(QStringLiteral("lo"), params), int(rasCannotFindEntry));
-    QCOMPARE(Backend().GetEntryDialParams(QStringLiteral("Ailleurs"), params), int(rasCannotFindEntry));
-    QVERIFY(params.EntryName.isEmpty());
+    QCOMPARE(Backend().GetEntryDialParams(QStringLiteral("Verizon"), params), 0);
+    QCOMPARE(params.PhoneNumber, QStringLiteral("#777"));
+
+    // The machine's own links are no entries.
+    for (const char *link : {"lo", "Livebox-1234", "Filaire", "Téléphone (réseau)", "Ailleurs"}) {
+        QCOMPARE(Backend().GetEntryDialParams(QString::fromUtf8(link), params), int(rasCannotFindEntry));
+        QVERIFY(params.EntryName.isEmpty());
+    }
 }
 
 void TestNetworkManagerDialUp::dialUpAndStatus()
@@ -489,9 +550,15 @@ void TestNetworkManagerDialUp::dialFailureReportsTheReason()
     TRasConnStatus status;
     QCOMPARE(Backend().GetConnectStatus(handle, status), int(rasInvalidHandle));
 
-    params.EntryName = QStringLiteral("Ailleurs");
-    QCOMPARE(Backend().Dial(params, TRasDialNotifier(), handle), int(rasCannotFindEntry));
-    QCOMPARE(handle, TRasHandle(0));
+    // Neither an unknown entry nor one of the machine's own links is ever
+    // activated.
+    const int activations = int(fake->Calls().count(QStringLiteral("ActivateConnection")));
+    for (const char *entry : {"Ailleurs", "Livebox-1234", "Filaire", "Téléphone (réseau)"}) {
+        params.EntryName = QString::fromUtf8(entry);
+        QCOMPARE(Backend().Dial(params, TRasDialNotifier(), handle), int(rasCannotFindEntry));
+        QCOMPARE(handle, TRasHandle(0));
+    }
+    QCOMPARE(fake->Calls().count(QStringLiteral("ActivateConnection")), activations);
 }
 
 void TestNetworkManagerDialUp::hangUpEndsTheConnection()
@@ -544,23 +611,65 @@ void TestNetworkManagerDialUp::asynchronousDialReportsStates()
 
 void TestNetworkManagerDialUp::existingConnectionsAndTheirAddresses()
 {
-    fake->AddActive(2, QString(), QString(), QString());                                  // loopback
-    fake->AddActive(3, QStringLiteral("192.168.1.20"), QString(), QStringLiteral("192.168.1.1")); // wifi
+    fake->AddActive(pLoopback, QString(), QString(), QString());
+    fake->AddActive(pWifi, QStringLiteral("192.168.1.20"), QString(), QStringLiteral("192.168.1.1"));
+    fake->AddActive(pEthernet, QStringLiteral("192.168.2.20"), QString(), QStringLiteral("192.168.2.1"));
+    fake->AddActive(pBluetoothNetwork, QStringLiteral("192.168.44.2"), QString(), QStringLiteral("192.168.44.1"));
+    fake->AddActive(pVpn, QStringLiteral("10.8.0.6"), QString(), QStringLiteral("10.8.0.1"));
+    fake->AddActive(pBluetoothModem, QStringLiteral("10.65.1.2"), QStringLiteral("10.64.64.64"), QString());
+
+    // The picture of the active connections comes from the service's thread.
     QList<TRasConnection> connections;
+    QTRY_COMPARE_WITH_TIMEOUT(Backend().EnumConnections(100, connections), 0, 3000);
+    QCOMPARE(connections.size(), 2);
+    QCOMPARE(connections.at(0).EntryName, QStringLiteral("Bureau (VPN)"));
+    QCOMPARE(connections.at(0).DeviceType, QStringLiteral("vpn"));
+    QCOMPARE(connections.at(0).DeviceName, QStringLiteral("tun0"));
+    QCOMPARE(connections.at(1).EntryName, QStringLiteral("Téléphone (modem)"));
+    QCOMPARE(connections.at(1).DeviceType, QStringLiteral("modem"));
+    QCOMPARE(Backend().EnumConnections(1, connections), int(rasBufferTooSmall));
     QCOMPARE(Backend().EnumConnections(100, connections), 0);
-    QCOMPARE(connections.size(), 1);
-    QCOMPARE(connections.first().EntryName, QStringLiteral("Livebox-1234"));
-    QCOMPARE(connections.first().DeviceType, QStringLiteral("wifi"));
-    QCOMPARE(connections.first().DeviceName, QStringLiteral("wlan0"));
 
     TRasPppIp ip;
-    QCOMPARE(Backend().GetProjectionInfo(connections.first().Handle, rasPppIpProtocol, ip), 0);
-    QCOMPARE(ip.IPAddress, QStringLiteral("192.168.1.20"));
-    QCOMPARE(ip.ServerIPAddress, QStringLiteral("192.168.1.1"));
+    QCOMPARE(Backend().GetProjectionInfo(connections.at(0).Handle, rasPppIpProtocol, ip), 0);
+    QCOMPARE(ip.IPAddress, QStringLiteral("10.8.0.6"));
+    QCOMPARE(ip.ServerIPAddress, QStringLiteral("10.8.0.1")); // the gateway
+    QCOMPARE(Backend().GetProjectionInfo(connections.at(1).Handle, rasPppIpProtocol, ip), 0);
+    QCOMPARE(ip.ServerIPAddress, QStringLiteral("10.64.64.64")); // the far end of the link
+    TRasConnStatus status;
+    QCOMPARE(Backend().GetConnectStatus(connections.at(0).Handle, status), 0);
+    QCOMPARE(status.State, int(rascsConnected));
+
     // The same connection keeps its handle from one listing to the next.
     const TRasHandle first = connections.first().Handle;
+    QTest::qWait(50);
     QCOMPARE(Backend().EnumConnections(100, connections), 0);
     QCOMPARE(connections.first().Handle, first);
+}
+
+// Quitting with "&Déconnecter en quittant" hangs up every connection the
+// enumeration reports: the dial-up ones, never Ethernet or Wi-Fi.
+void TestNetworkManagerDialUp::onlyDialUpKindsAreHungUp()
+{
+    fake->AddActive(pWifi, QStringLiteral("192.168.1.20"), QString(), QStringLiteral("192.168.1.1"));
+    fake->AddActive(pEthernet, QStringLiteral("192.168.2.20"), QString(), QStringLiteral("192.168.2.1"));
+    fake->AddActive(pBluetoothNetwork, QStringLiteral("192.168.44.2"), QString(), QStringLiteral("192.168.44.1"));
+    fake->AddActive(pVpn, QStringLiteral("10.8.0.6"), QString(), QStringLiteral("10.8.0.1"));
+    fake->AddActive(pModem, QStringLiteral("10.65.1.2"), QStringLiteral("10.64.64.64"), QString());
+
+    TDialUp dialUp(std::move(backend));
+    QStringList reported;
+    dialUp.OnActiveConnection = [&](TDialUp *sender, TRasHandle handle, const TRasConnStatus &, const QString &,
+                                    const QString &entry, const QString &, const QString &) {
+        reported.append(entry);
+        sender->HangUpConnection(handle);
+    };
+    QCOMPARE(dialUp.GetEntries(), 0); // waits for the service: the picture is there too
+    QCOMPARE(dialUp.GetConnections(), 0);
+    QCOMPARE(reported, (QStringList{"Bureau (VPN)", "Orange 3G"}));
+    QCOMPARE(fake->Deactivated(), (QStringList{"Bureau (VPN)", "Orange 3G"}));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->ActiveIds(),
+                              (QStringList{"Livebox-1234", "Filaire", "Téléphone (réseau)"}), 3000);
 }
 
 void TestNetworkManagerDialUp::serviceGoneMeansUnavailable()
@@ -574,12 +683,48 @@ void TestNetworkManagerDialUp::serviceGoneMeansUnavailable()
     QVERIFY(service.unregisterService(NmService));
     QStringList names;
     QCOMPARE(Backend().EnumEntries(100, names), int(rasServiceUnavailable));
+    QCOMPARE(Backend().HangUp(handle), int(rasServiceUnavailable));
+    // The next picture tells it too.
     QList<TRasConnection> connections;
-    QCOMPARE(Backend().EnumConnections(100, connections), int(rasServiceUnavailable));
+    QTRY_COMPARE_WITH_TIMEOUT(Backend().EnumConnections(100, connections), int(rasServiceUnavailable), 3000);
     TRasConnStatus status;
     QCOMPARE(Backend().GetConnectStatus(handle, status), int(rasServiceUnavailable));
-    QCOMPARE(Backend().HangUp(handle), int(rasServiceUnavailable));
     QVERIFY(!TNetworkManagerDialUpBackend::Answers(QDBusConnection(clientName), DialUpProbeTimeoutMs));
+}
+
+// The window lists the active connections every second: a service that
+// stops answering must not hold it. The reads answer from the last picture
+// at once, while the service's thread waits for the answer.
+void TestNetworkManagerDialUp::stalledServiceDoesNotHoldTheWindow()
+{
+    fake->AddActive(pVpn, QStringLiteral("10.8.0.6"), QString(), QStringLiteral("10.8.0.1"));
+    fake->AddActive(pWifi, QStringLiteral("192.168.1.20"), QString(), QStringLiteral("192.168.1.1"));
+    QList<TRasConnection> connections;
+    QTRY_COMPARE_WITH_TIMEOUT(Backend().EnumConnections(100, connections), 0, 3000);
+    QCOMPARE(connections.size(), 1);
+
+    fake->SetStalled(true);
+    QCOMPARE(Backend().EnumConnections(100, connections), 0); // asks for the next picture
+    QTRY_VERIFY_WITH_TIMEOUT(fake->HeldReplies() > 0, 3000);  // which is now stuck
+
+    TDialUp dialUp(std::move(backend));
+    QStringList reported;
+    dialUp.OnActiveConnection = [&](TDialUp *sender, TRasHandle, const TRasConnStatus &, const QString &,
+                                    const QString &entry, const QString &, const QString &) {
+        sender->GetIPAddresses(sender->ConnectionHandle());
+        reported.append(entry);
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (int tick = 0; tick < 3; ++tick)
+        QCOMPARE(dialUp.GetConnections(), 0);
+    // A blocking read would have waited for the service's time-out (2 s)
+    // and found nothing.
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(reported, (QStringList{"Bureau (VPN)", "Bureau (VPN)", "Bureau (VPN)"}));
+
+    fake->SetStalled(false);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->HeldReplies(), 0, 1000);
 }
 
 void TestNetworkManagerDialUp::componentOnNetworkManager()
@@ -609,10 +754,13 @@ void TestNetworkManagerDialUp::componentOnNetworkManager()
     QCOMPARE(dialUp.Dial(), int(rasAuthenticationFailure));
     dialUp.SetEntry(dialUp.Entries().value(0));
     QCOMPARE(dialUp.Dial(), 0);
-    QCOMPARE(events,
-             (QStringList{"EntryGet Orange 3G", "EntryGet Maison (PPPoE)", "EntryGet Livebox-1234", "Dialing",
-                          "NotConnected 691 Accès refusé : le nom d'utilisateur ou le mot de passe n'est pas valide.",
-                          "Dialing", "Connect", "Active Orange 3G ttyUSB0 Connecté 10.64.64.64"}));
+    QStringList expected;
+    for (const QString &entry : DialUpEntries)
+        expected.append(QStringLiteral("EntryGet ") + entry);
+    expected << "Dialing"
+             << "NotConnected 691 Accès refusé : le nom d'utilisateur ou le mot de passe n'est pas valide."
+             << "Dialing" << "Connect" << "Active Orange 3G ttyUSB0 Connecté 10.64.64.64";
+    QCOMPARE(events, expected);
 
     quitting = true;
     events.clear();

@@ -4,8 +4,10 @@
 // start without any dial-up service.
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
 #include "DialUp.h"
 #include "DialUpBackend.h"
+#include "FrontEnd.h"
 #include "Ftp.h"
 #include "MainWindow.h"
 #include "PyFtpdServer.h"
@@ -194,7 +196,7 @@ void TestDialUpWindow::startsWithoutDialUpService()
     QVERIFY(!Text(w, "StatusBar1Panel2").isEmpty());
     QCOMPARE(Text(w, "connexionencours"), None);
     Find<QLineEdit>(w, "PortTxt")->setText(QStringLiteral("x"));
-    w.ToolButton1Click();
+    Find<QAction>(w, "ToolButton1")->trigger();
     QCOMPARE(fx->prompter.Messages(), QStringList{"'x' n'est pas une valeur entière correcte"});
 }
 
@@ -293,12 +295,12 @@ void TestDialUpWindow::connectWhileConnectedOnlyDials()
     Backend().QueueDial(busyLine);
     Backend().QueueDial(busyLine);
 
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QTRY_VERIFY_WITH_TIMEOUT(w.VexFtp1()->LoggedIn() && !w.VexFtp1()->Busy(), LoginWaitMs);
     const QString log = Find<QWidget>(w, "VexFtpMessenger1")->property("plainText").toString();
     QCOMPARE(log.count(QStringLiteral("USER anonymous")), 1);
 
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QCOMPARE(DialAndHangUpCalls(Backend()).count(QStringLiteral("Dial Maison")), 2);
     QTest::qWait(200);
     QCOMPARE(Find<QWidget>(w, "VexFtpMessenger1")->property("plainText").toString(), log);
@@ -412,18 +414,18 @@ void TestDialUpWindow::failedDialWhileQuittingCloses()
     dial.Result = dialResult;
     dial.ReturnsHandle = false;
     // The program starts quitting while the line is being dialled.
-    dial.During = [&w, quitting] { w.SetQuitting(quitting); };
+    dial.During = [&w, quitting] { w.Context().SetQuitting(quitting); };
     Backend().QueueDial(dial);
     QSignalSpy closed(&w, &TfrmMain::Closed);
 
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QCOMPARE(closed.count(), closes ? 1 : 0);
     QCOMPARE(w.isVisible(), !closes);
     QVERIFY(fx->prompter.Asked().isEmpty());
     // A closing window starts no FTP connection; otherwise the connection
     // is tried whatever the dial gave.
     QCOMPARE(w.VexFtp1()->Server(), quitting ? QString() : QStringLiteral("127.0.0.1"));
-    w.SetQuitting(false);
+    w.Context().SetQuitting(false);
     w.VexFtp1()->Close();
 }
 

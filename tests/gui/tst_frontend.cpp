@@ -3,12 +3,17 @@
 // "Ftp:" indicator, disconnecting and quitting, the tab hand-over, the
 // overwrite/resume dialog and its answers for all files, scheduled runs,
 // remote names that must not leave the local folder, and the transfer
-// display (speed, pie, sizes).
+// display (speed, pie, sizes), every error shown (as what its code means
+// when the client gives no text), and the login through an FTP proxy.
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
 #include "Confirme.h"
 #include "DialUpBackend.h"
+#include "ExplorerTab.h"
+#include "FrontEnd.h"
 #include "Ftp.h"
+#include "FtpErrorTexts.h"
 #include "FtpListView.h"
 #include "FtpMsg.h"
 #include "FtpTreeView.h"
@@ -16,9 +21,11 @@
 #include "PiePictures.h"
 #include "PyFtpdServer.h"
 #include "ScriptedDialUpBackend.h"
+#include "ScriptedFtpServer.h"
 #include "TransferDisplay.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +75,23 @@ TVexFtpListView *RemoteList(const TfrmMain &w)
 TVexFtpTreeView *RemoteTree(const TfrmMain &w)
 {
     return Find<TVexFtpTreeView>(w, "VexFtpTreeView1");
+}
+
+// Selects the remote file name alone and runs the download command (which
+// returns once the transfer is over); false when name is not a row.
+bool Download(const TfrmMain &w, const QString &name)
+{
+    TVexFtpListView *list = RemoteList(w);
+    list->SelectAll(false);
+    for (int row = 0; row < list->RowCount(); ++row) {
+        if (list->RowCaption(row) != name)
+            continue;
+        list->ItemView()->selectionModel()->select(list->ItemView()->model()->index(row, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        Find<QAction>(w, "ToolButton14")->trigger();
+        return true;
+    }
+    return false;
 }
 
 QStringList ListCaptions(const TfrmMain &w)
@@ -159,6 +183,10 @@ private slots:
     void errorsAndNotices();
     void otherQuestionsUnanswered_data();
     void otherQuestionsUnanswered();
+    void localFileErrorShownInStatusAndLog();
+    void loginThroughProxy_data();
+    void loginThroughProxy();
+    void proxyBoxUncheckedConnectsDirectly();
 
 private:
     bool StartServer();
@@ -310,9 +338,9 @@ void TestFrontEnd::loginFillsLogListAndTree()
     const QTimer *ok = Find<QTimer>(w, "ok");
     QVERIFY(ok->isActive());
     QCOMPARE(ok->interval(), 2000);
-    w.okTimer();
+    w.FrontEnd().okTimer();
     QCOMPARE(Colour(w, "oklogin"), QColor(0, 255, 0));
-    w.okTimer();
+    w.FrontEnd().okTimer();
     QCOMPARE(Colour(w, "oklogin"), QColor(0, 128, 0));
     for (const char *command : {"Tlcharger1", "Envoyer1", "Comparerlessites1"})
         QVERIFY2(Find<QAction>(w, command)->isEnabled(), command);
@@ -326,13 +354,13 @@ void TestFrontEnd::loginFillsLogListAndTree()
     QVERIFY(RemoteTree(w)->SiteRoot());
     QCOMPARE(ChildTexts(RemoteTree(w)->SiteRoot()), (QStringList{"docs", "pub"}));
     QCOMPARE(RemoteTree(w)->currentItem(), RemoteTree(w)->SiteRoot());
-    QCOMPARE(w.TreeFolder(), QString());
+    QCOMPARE(w.Context().TreeFolder(), QString());
 
     // A folder change lists the new folder and follows in the tree.
     w.VexFtp1()->ChangeDirectory(QStringLiteral("pub"));
     QTRY_COMPARE_WITH_TIMEOUT(ListCaptions(w), (QStringList{"..", "linux", "notes.txt"}), WaitMs);
     QCOMPARE(Find<QLabel>(w, "repencours")->text(), QStringLiteral("Répertoire distant en cours: pub"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.TreeFolder(), QStringLiteral("/pub"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Context().TreeFolder(), QStringLiteral("/pub"), WaitMs);
     QCOMPARE(ChildTexts(RemoteTree(w)->CurrentNode()), QStringList{"linux"});
     w.VexFtp1()->Close();
 }
@@ -376,35 +404,35 @@ void TestFrontEnd::tabHandOverCarriesTreeFolder()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     QTabWidget *tabs = Find<QTabWidget>(w, "PageControl1");
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
     // Without a connection a tab change only says which explorer is used.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
-    QVERIFY(w.QuickExplorerActive());
+    QVERIFY(w.Context().QuickExplorerActive());
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
 
     QVERIFY(LogIn(w));
     w.VexFtp1()->ChangeDirectory(QStringLiteral("/pub/linux"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.TreeFolder(), QStringLiteral("/pub/linux"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Context().TreeFolder(), QStringLiteral("/pub/linux"), WaitMs);
     // Selecting a node by hand names its folder.
     RemoteTree(w)->setCurrentItem(RemoteTree(w)->SiteRoot());
-    QCOMPARE(w.TreeFolder(), QString());
+    QCOMPARE(w.Context().TreeFolder(), QString());
     RemoteTree(w)->setCurrentItem(RemoteTree(w)->CurrentNode());
-    QCOMPARE(w.TreeFolder(), QStringLiteral("/pub/linux"));
+    QCOMPARE(w.Context().TreeFolder(), QStringLiteral("/pub/linux"));
 
     // The explorer's connection is handed over: the client closes (the
     // quick-explorer panel takes the folder once it is in the window).
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
-    QVERIFY(w.QuickExplorerActive());
+    QVERIFY(w.Context().QuickExplorerActive());
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Connected(), WaitMs);
     // Back on the explorer tab with no panel connection, nothing reconnects.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
-    QVERIFY(!w.QuickExplorerActive());
+    QVERIFY(!w.Context().QuickExplorerActive());
     QTest::qWait(100);
     QVERIFY(!w.VexFtp1()->Connected());
     // Connect on another tab does only the dial-up step.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet4"));
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QVERIFY(!w.VexFtp1()->Connected());
 }
 
@@ -430,7 +458,7 @@ void TestFrontEnd::existingFileAnswers()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     window = &w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     // A partial local copy whose bytes differ from the server's, so that a
     // resume (kept start, server's rest), an overwrite and a skip all differ.
@@ -439,7 +467,7 @@ void TestFrontEnd::existingFileAnswers()
     QVERIFY(WriteFile(path, partial));
 
     confirmActions = {action};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    QVERIFY(Download(w, QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
 
     QCOMPARE(confirmsShown.size(), 1);
@@ -449,7 +477,7 @@ void TestFrontEnd::existingFileAnswers()
     QCOMPARE(shown.buttons, (QStringList{"&Reprendre", "&Tout reprendre", "&Ecraser", "T&out écraser", "&Annuler"}));
     QVERIFY(shown.resumeEnabled); // the server restarts transfers
     QVERIFY(!shown.listAccepted); // the client is busy meanwhile
-    QCOMPARE(w.AnswerForAll(), answerForAll);
+    QCOMPARE(w.Context().AnswerForAll(), answerForAll);
 
     const QByteArray content = ReadFile(path);
     if (result == QLatin1String("resumed"))
@@ -479,7 +507,7 @@ void TestFrontEnd::answerForAllAppliesToLaterFiles()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     window = &w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const QByteArray partial(500, 'Y');
     for (const char *name : {"donnees.bin", "autres.bin"})
@@ -487,24 +515,24 @@ void TestFrontEnd::answerForAllAppliesToLaterFiles()
     const QByteArray expected = resumed ? partial + remoteData.mid(partial.size()) : remoteData;
 
     confirmActions = {action};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    QVERIFY(Download(w, QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
-    QVERIFY(w.AnswerForAll());
+    QVERIFY(w.Context().AnswerForAll());
     // The next file gets the same answer without a dialog.
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(Download(w, QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QCOMPARE(confirmsShown.size(), 1);
     QCOMPARE(ReadFile(local->filePath(QStringLiteral("donnees.bin"))), expected);
     QCOMPARE(ReadFile(local->filePath(QStringLiteral("autres.bin"))), expected);
-    QVERIFY(w.AnswerForAll());
+    QVERIFY(w.Context().AnswerForAll());
 
     // Once cleared (as an upload command does), the dialog asks again.
-    w.SetAnswerForAll(false);
+    w.Context().SetAnswerForAll(false);
     confirmActions = {ctCancel};
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(Download(w, QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QCOMPARE(confirmsShown.size(), 2);
-    QVERIFY(!w.AnswerForAll());
+    QVERIFY(!w.Context().AnswerForAll());
     w.VexFtp1()->Close();
 }
 
@@ -513,16 +541,16 @@ void TestFrontEnd::scheduledRunOverwritesWithoutDialog()
     if (!StartServer())
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const QString path = local->filePath(QStringLiteral("donnees.bin"));
     QVERIFY(WriteFile(path, QByteArray(700, 'Z')));
-    w.SetScheduledRunActive(true);
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
+    w.Context().SetScheduledRunActive(true);
+    QVERIFY(Download(w, QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QVERIFY(confirmsShown.isEmpty());
     QCOMPARE(ReadFile(path), remoteData);
-    QVERIFY(!w.AnswerForAll());
+    QVERIFY(!w.Context().AnswerForAll());
     w.VexFtp1()->Close();
 }
 
@@ -532,23 +560,28 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
         QSKIP(server ? qPrintable(server->ErrorString()) : PyFtpdServer::UnavailableMessage());
     TfrmMain w;
     w.show();
-    w.SelectLocalFolder(local->path());
+    w.Context().SelectLocalFolder(local->path());
     QVERIFY(LogIn(w));
     const auto *bar = Find<QProgressBar>(w, "ProgressBar1");
     const char *controls[] = {"progression", "ProgressBar1", "cent", "debit", "encours"};
 
     // The download shows the controls and measures against the listed size.
     bool shownDuringTransfer = true;
+    QList<int> maxima;
     const int slot = w.VexFtp1()->AddInfoListener([&](TVexFtp *, FtpInfo info, const QString &) {
-        if (info == ftpiProgress)
-            for (const char *name : controls)
-                shownDuringTransfer = shownDuringTransfer && Find<QWidget>(w, name)->isVisible();
+        if (info != ftpiProgress)
+            return;
+        for (const char *name : controls)
+            shownDuringTransfer = shownDuringTransfer && Find<QWidget>(w, name)->isVisible();
+        maxima << bar->maximum();
     });
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("donnees.bin")));
-    QCOMPARE(bar->maximum(), int(remoteData.size()));
+    QVERIFY(Download(w, QStringLiteral("donnees.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     w.VexFtp1()->RemoveInfoListener(slot);
     QVERIFY(shownDuringTransfer);
+    QVERIFY(!maxima.isEmpty());
+    for (int maximum : maxima)
+        QCOMPARE(maximum, int(remoteData.size()));
     QCOMPARE(ReadFile(local->filePath(QStringLiteral("donnees.bin"))), remoteData);
 
     // The end of the transfer hides them again and clears the pie.
@@ -567,7 +600,7 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
     // A file that went from the server: refused, the status says why, and
     // the display does not stay up.
     QVERIFY(QFile::remove(QDir(server->RootPath()).filePath(QStringLiteral("autres.bin"))));
-    QVERIFY(w.DownloadRemoteListFile(QStringLiteral("autres.bin")));
+    QVERIFY(Download(w, QStringLiteral("autres.bin")));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(Panel(w, 1), QStringLiteral("Accès refusé ou fichier non trouvé"), WaitMs);
 
@@ -581,22 +614,17 @@ void TestFrontEnd::downloadShowsAndHidesTransferDisplay()
 void TestFrontEnd::remoteNamesStayInLocalFolder_data()
 {
     QTest::addColumn<QString>("serverFile"); // put on the server first ("" for none)
-    QTest::addColumn<QString>("remoteName");
-    QTest::addColumn<QString>("savedAs"); // "" when refused
+    QTest::addColumn<QString>("remoteName"); // the row selected
+    QTest::addColumn<QString>("savedAs"); // "" when nothing is written
     QTest::addColumn<QString>("message");
     const QString unusable =
         QStringLiteral("Le fichier distant « %1 » n'a pas de nom utilisable dans le répertoire local : il n'est pas "
                        "téléchargé.");
-    const QString notListed = QStringLiteral("« %1 » n'est pas un fichier de la liste distante.");
     QTest::newRow("backslash then parent") << "x\\.." << "x\\.." << "" << unusable.arg("x\\..");
     QTest::newRow("backslash path kept inside")
         << "..\\..\\evil.txt" << "..\\..\\evil.txt" << "evil.txt" << "";
-    QTest::newRow("empty") << "" << "" << "" << unusable.arg("");
-    QTest::newRow("dot") << "" << "." << "" << unusable.arg(".");
-    QTest::newRow("dot dot") << "" << ".." << "" << unusable.arg("..");
-    QTest::newRow("slash at the end") << "" << "pub/" << "" << unusable.arg("pub/");
-    QTest::newRow("folder of the list") << "" << "pub" << "" << notListed.arg("pub");
-    QTest::newRow("not in the list") << "" << "absent.txt" << "" << notListed.arg("absent.txt");
+    // A folder is never fetched, and says nothing.
+    QTest::newRow("folder of the list") << "" << "pub" << "" << "";
     QTest::newRow("plain file") << "" << "lisezmoi.txt" << "lisezmoi.txt" << "";
 }
 
@@ -614,10 +642,10 @@ void TestFrontEnd::remoteNamesStayInLocalFolder()
     const QString folder = local->filePath(QStringLiteral("telechargements"));
     QVERIFY(QDir().mkpath(folder));
     TfrmMain w;
-    w.SelectLocalFolder(folder);
+    w.Context().SelectLocalFolder(folder);
     QVERIFY(LogIn(w));
 
-    QCOMPARE(w.DownloadRemoteListFile(remoteName), !savedAs.isEmpty());
+    QVERIFY(Download(w, remoteName));
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Busy(), WaitMs);
     const QStringList inFolder = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     QCOMPARE(inFolder, savedAs.isEmpty() ? QStringList() : QStringList{savedAs});
@@ -849,7 +877,18 @@ void TestFrontEnd::errorsAndNotices_data()
                                     << "Impossible de joindre le serveur - Cause probable: connexion internet inactive";
     QTest::newRow("access denied") << true << int(ftpeAccessDenied) << "Accès refusé ou fichier non trouvé"
                                    << "Accès refusé ou fichier non trouvé";
-    QTest::newRow("other error") << true << int(ftpeConnectionRefused) << "Connection refused" << before;
+    QTest::newRow("other error") << true << int(ftpeConnectionRefused) << "Connection refused"
+                                 << "Connection refused";
+    QTest::newRow("access denied without text") << true << int(ftpeAccessDenied) << QString()
+                                                << "Accès refusé ou fichier non trouvé";
+    QTest::newRow("local file without text") << true << int(ftpeLocalFileOpen) << QString()
+                                             << "Impossible d'ouvrir ou de créer le fichier local";
+    QTest::newRow("disk full, blank text") << true << int(ftpeLocalFileWrite) << " \r\n"
+                                           << "Impossible d'écrire dans le fichier local";
+    QTest::newRow("refused name without text") << true << int(ftpeBadRemoteName) << QString()
+                                               << "Nom de fichier distant refusé";
+    QTest::newRow("text on two lines") << true << int(ftpeCommandFailed) << "550 Refusé :\r\n  pas de place"
+                                       << "550 Refusé : pas de place";
     QTest::newRow("resume supported") << false << int(ftpiResumeSupported)
                                       << "Ce site permet de reprendre les téléchargements incomplets"
                                       << "Ce site permet de reprendre les téléchargements incomplets";
@@ -898,6 +937,105 @@ void TestFrontEnd::otherQuestionsUnanswered()
     QCOMPARE(value, QStringLiteral("inchangé"));
     QVERIFY(confirmsShown.isEmpty());
     QVERIFY(fx->prompter.Asked().isEmpty());
+}
+
+// A local file that cannot be created: the client's error carries no text
+// of the server, yet the status bar and the protocol log both tell it.
+void TestFrontEnd::localFileErrorShownInStatusAndLog()
+{
+    if (!StartServer())
+        QSKIP("pyftpdlib is not available");
+    TfrmMain w;
+    QVERIFY(LogIn(w));
+    QList<QPair<FtpError, QString>> raised;
+    const int slot = w.VexFtp1()->AddErrorListener(
+        [&raised](TVexFtp *, FtpError error, const QString &text) { raised.append({error, text}); });
+    QVERIFY(slot > 0);
+    const QString target = local->filePath(QStringLiteral("absent/lisezmoi.txt"));
+    w.VexFtp1()->GetFile(QStringLiteral("lisezmoi.txt"), target);
+    QTRY_VERIFY_WITH_TIMEOUT(!raised.isEmpty(), WaitMs);
+    w.VexFtp1()->RemoveErrorListener(slot);
+
+    QCOMPARE(raised.first().first, ftpeLocalFileOpen);
+    const QString shown = FtpErrorShownText(raised.first().first, raised.first().second);
+    QVERIFY(!shown.trimmed().isEmpty());
+    QCOMPARE(Panel(w, 1), shown.simplified());
+    QVERIFY2(LogLines(w).contains(shown.trimmed()), qPrintable(LogLines(w).join(u'|')));
+    QVERIFY(!QFile::exists(target));
+}
+
+void TestFrontEnd::loginThroughProxy_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("user");
+    QTest::newRow("site on port 21") << "21" << "USER anonymous@ftp.velmar.invalid";
+    QTest::newRow("site on port 2121") << "2121" << "USER anonymous@ftp.velmar.invalid:2121";
+}
+
+// "Utiliser un Serveur Proxy" checked: the client connects to the proxy and
+// names the site in its user name, "USER utilisateur@site".
+void TestFrontEnd::loginThroughProxy()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, user);
+    ScriptedFtpServer proxy;
+    // Past the proxy dialogue, every command is accepted, whatever the
+    // client sends.
+    proxy.SetUnscriptedReply("200 ok\r\n");
+    QVERIFY(proxy.Start(FtpScript()
+                            .send(QStringLiteral("220 Serveur mandataire FTP"))
+                            .expect(user, QStringLiteral("331 Mot de passe requis"))
+                            .expect(QStringLiteral("PASS secret"), QStringLiteral("230 Bienvenue sur le site"))));
+    TfrmMain w;
+    Find<QLineEdit>(w, "connect")->setText(SiteName);
+    // A name that never resolves: nothing but the proxy is ever contacted.
+    Find<QLineEdit>(w, "HostTxt")->setText(QStringLiteral("ftp.velmar.invalid"));
+    Find<QLineEdit>(w, "PortTxt")->setText(port);
+    Find<QLineEdit>(w, "UserTxt")->setText(QStringLiteral("anonymous"));
+    Find<QLineEdit>(w, "PassTxt")->setText(QStringLiteral("secret"));
+    Find<QCheckBox>(w, "CheckBox1")->setChecked(true);
+    Find<QLineEdit>(w, "ProxyTxt")->setText(proxy.Host());
+    Find<QLineEdit>(w, "Portproxy")->setText(QString::number(proxy.Port()));
+    QStringList loggedIn;
+    w.VexFtp1()->AddInfoListener([&loggedIn](TVexFtp *client, FtpInfo info, const QString &) {
+        if (info == ftpiLoggedIn)
+            loggedIn.append(client->Server());
+    });
+
+    Find<QAction>(w, "ToolButton1")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(loggedIn, QStringList{QStringLiteral("ftp.velmar.invalid")}, WaitMs);
+    QCOMPARE(w.VexFtp1()->ProxyType(), proxyUserSite);
+    QCOMPARE(proxy.ReceivedCommands().mid(0, 2), (QStringList{user, QStringLiteral("PASS secret")}));
+    QCOMPARE(proxy.ConnectionCount(), 1);
+    Find<QAction>(w, "ToolButton2")->trigger();
+}
+
+// The box unchecked: straight to the site, even after a login through a
+// proxy.
+void TestFrontEnd::proxyBoxUncheckedConnectsDirectly()
+{
+    ScriptedFtpServer site;
+    site.SetUnscriptedReply("200 ok\r\n");
+    QVERIFY(site.Start(FtpScript()
+                           .send(QStringLiteral("220 Site FTP"))
+                           .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Mot de passe requis"))
+                           .expect(QStringLiteral("PASS secret"), QStringLiteral("230 Bienvenue"))));
+    TfrmMain w;
+    // As an earlier login through a proxy left the client.
+    w.VexFtp1()->SetProxyType(proxyUserSite);
+    w.VexFtp1()->SetProxyServer(QStringLiteral("127.0.0.1"));
+    w.VexFtp1()->SetProxyPort(ScriptedFtpServer::UnusedPort());
+    Find<QLineEdit>(w, "HostTxt")->setText(site.Host());
+    Find<QLineEdit>(w, "PortTxt")->setText(QString::number(site.Port()));
+    Find<QLineEdit>(w, "UserTxt")->setText(QStringLiteral("anonymous"));
+    Find<QLineEdit>(w, "PassTxt")->setText(QStringLiteral("secret"));
+    QVERIFY(!Find<QCheckBox>(w, "CheckBox1")->isChecked());
+
+    Find<QAction>(w, "ToolButton1")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(site.ReceivedCommands().size() >= 2, WaitMs);
+    QCOMPARE(site.ReceivedCommands().mid(0, 2), (QStringList{"USER anonymous", "PASS secret"}));
+    QCOMPARE(w.VexFtp1()->ProxyType(), proxyNone);
+    Find<QAction>(w, "ToolButton2")->trigger();
 }
 
 QTEST_MAIN(TestFrontEnd)

@@ -3,6 +3,7 @@
 // scripted server or to pyftpdlib; its binding to clients; saving its lines.
 #include "Ftp.h"
 #include "FtpCacheTesting.h"
+#include "FtpErrorTexts.h"
 #include "FtpMsg.h"
 #include "Prompts.h"
 #include "PyFtpdServer.h"
@@ -230,6 +231,13 @@ private slots:
     void saveStatusCancelled();
     void saveStatusWriteError();
     void saveStatusMenu();
+    void errorTexts_data();
+    void errorTexts();
+    void keepsItsLastLines();
+    void longReplyEchoesItsStartAndEnd_data();
+    void longReplyEchoesItsStartAndEnd();
+    void floodOfRepliesStaysBounded();
+    void millionLineWelcome();
 
 private:
     QTemporaryDir cacheDir;
@@ -246,7 +254,7 @@ void TestFtpMessenger::creation()
 {
     TVexFtpMessenger log;
     QVERIFY(log.isReadOnly());
-    QCOMPARE(log.lineWrapMode(), QTextEdit::NoWrap);
+    QCOMPARE(log.lineWrapMode(), QPlainTextEdit::NoWrap);
     QVERIFY(!log.testAttribute(Qt::WA_InputMethodEnabled));
     QVERIFY(log.AutoScroll());
     QCOMPARE(log.Style(), msgClassic);
@@ -437,11 +445,18 @@ void TestFtpMessenger::loginRefusedError()
     log.SetClient(&client);
     QList<FtpError> errors;
     log.OnErrorShow = [&](TVexFtpMessenger *, FtpError error, bool &) { errors.append(error); };
+    // The client's own text, if it gives one (the server's reply is not).
+    QString clientText;
+    client.OnFtpError = [&](TVexFtp *, FtpError, const QString &text) { clientText = text; };
     client.Login();
     QTRY_VERIFY2_WITH_TIMEOUT(server.Finished(), qPrintable(server.Status()), WaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!log.ConnectedShown(), WaitMs);
 
     QCOMPARE(errors, QList<FtpError>{ftpeLoginRefused});
+    // The error shows whatever the client said: its text, or what the code
+    // means.
+    const QString shown = FtpErrorShownText(ftpeLoginRefused, clientText);
+    QCOMPARE(shown, QStringLiteral("Identification refusée par le serveur : 530 Login incorrect."));
     const QStringList expected{
         QStringLiteral("blue|STATUT:>    Connecté à 127.0.0.1. Attente du message de bienvenue."),
         QStringLiteral("blue|") + Indent,
@@ -455,7 +470,7 @@ void TestFtpMessenger::loginRefusedError()
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("530 Login incorrect."),
         QStringLiteral("black|") + Indent,
-        QStringLiteral("red|ERREUR:>    Identification refusée par le serveur : 530 Login incorrect."),
+        QStringLiteral("red|ERREUR:>    ") + shown,
         QStringLiteral("red|") + Indent,
         QStringLiteral("blue|STATUT:>    Déconnecté"),
         QStringLiteral("blue|") + Indent,
@@ -797,6 +812,173 @@ void TestFtpMessenger::saveStatusMenu()
     log.AttachSaveStatusMenu();
     QCOMPARE(log.contextMenuPolicy(), Qt::ActionsContextMenu);
     QCOMPARE(log.actions(), QList<QAction *>{log.SaveStatusAction()});
+}
+
+void TestFtpMessenger::errorTexts_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("clientText");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("local file, no text") << int(ftpeLocalFileOpen) << QString()
+                                         << "Impossible d'ouvrir ou de créer le fichier local";
+    QTest::newRow("disk full, blanks only") << int(ftpeLocalFileWrite) << " \r\n"
+                                            << "Impossible d'écrire dans le fichier local";
+    QTest::newRow("refused name, no text") << int(ftpeBadRemoteName) << QString() << "Nom de fichier distant refusé";
+    QTest::newRow("data connection, no text") << int(ftpeDataConnection) << QString()
+                                              << "La connexion de données a échoué";
+    QTest::newRow("the client's text, nothing added")
+        << int(ftpeLocalFileOpen) << "Impossible de créer le fichier « /x/a.txt »"
+        << "Impossible de créer le fichier « /x/a.txt »";
+    QTest::newRow("access denied, no text") << int(ftpeAccessDenied) << QString()
+                                            << "Accès refusé ou fichier non trouvé";
+}
+
+// What the client reports without a text still shows, as what its code
+// means; a text it gives shows as given.
+void TestFtpMessenger::errorTexts()
+{
+    QFETCH(int, error);
+    QFETCH(QString, clientText);
+    QFETCH(QString, shown);
+    TVexFtpMessenger log;
+    log.OnError(nullptr, FtpError(error), clientText);
+    QCOMPARE(Described(log), (QStringList{QStringLiteral("red|ERREUR:>    ") + shown, QStringLiteral("red|") + Indent}));
+    QCOMPARE(FtpErrorShownText(FtpError(error), clientText), shown);
+}
+
+// The oldest lines go past MaxLines; saving writes what is kept.
+void TestFtpMessenger::keepsItsLastLines()
+{
+    TVexFtpMessenger log;
+    log.SetStyle(msgVexFtp);
+    const int total = TVexFtpMessenger::MaxLines + 250;
+    for (int i = 1; i <= total; ++i)
+        log.AddLine(QStringLiteral("ligne %1").arg(i));
+    QCOMPARE(log.LineCount(), TVexFtpMessenger::MaxLines);
+    const QStringList lines = log.Lines();
+    QCOMPARE(lines.first(), QStringLiteral("ligne 251"));
+    QCOMPARE(lines.last(), QStringLiteral("ligne %1").arg(total));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Status.txt"));
+    QVERIFY(log.SaveLines(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> saved = file.readAll().split('\n');
+    QCOMPARE(saved.size(), TVexFtpMessenger::MaxLines + 1); // every line ends with CR LF
+    QCOMPARE(saved.first(), QByteArray("ligne 251\r"));
+    QCOMPARE(saved.at(TVexFtpMessenger::MaxLines - 1), QString("ligne %1\r").arg(total).toUtf8());
+}
+
+void TestFtpMessenger::longReplyEchoesItsStartAndEnd_data()
+{
+    QTest::addColumn<int>("linesPerRead");
+    QTest::addColumn<bool>("cutBetweenCrAndLf"); // each read ends with CR, the next starts with LF
+    QTest::newRow("ten lines a read") << 10 << false;
+    QTest::newRow("one line a read") << 1 << false;
+    QTest::newRow("whole reply in one read") << 2000 << false;
+    QTest::newRow("seven lines a read, cut in the line end") << 7 << true;
+    QTest::newRow("one line a read, cut in the line end") << 1 << true;
+}
+
+// A multi-line reply of 2000 lines: its first MaxReplyLines lines, a line
+// telling how many were left out, and its last line. The next command's
+// answer shows in full again.
+void TestFtpMessenger::longReplyEchoesItsStartAndEnd()
+{
+    QFETCH(int, linesPerRead);
+    QFETCH(bool, cutBetweenCrAndLf);
+    constexpr int Total = 2000;
+    QStringList reply{QStringLiteral("211-Etat du serveur")};
+    for (int i = 2; i < Total; ++i)
+        reply.append(QStringLiteral(" ligne %1").arg(i));
+    reply.append(QStringLiteral("211 Fin de l'etat"));
+
+    TVexFtpMessenger log;
+    log.SetStyle(msgVexFtp);
+    log.OnInfo(nullptr, ftpiCommand, QStringLiteral("STAT\r\n"));
+    const QString text = reply.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    qsizetype start = 0;
+    int lines = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('\n') || ++lines % linesPerRead != 0)
+            continue;
+        const qsizetype cut = cutBetweenCrAndLf ? i : i + 1;
+        log.OnInfo(nullptr, ftpiReceived, text.mid(start, cut - start));
+        start = cut;
+    }
+    if (start < text.size())
+        log.OnInfo(nullptr, ftpiReceived, text.mid(start));
+    log.OnInfo(nullptr, ftpiCommand, QStringLiteral("NOOP\r\n"));
+    log.OnInfo(nullptr, ftpiReceived, QStringLiteral("200 NOOP ok\r\n"));
+
+    QStringList shown = log.Lines();
+    shown.removeAll(QString()); // the blank line after each written text
+    const int max = TVexFtpMessenger::MaxReplyLines;
+    QStringList expected{QStringLiteral("STAT")};
+    expected << reply.mid(0, max)
+             << QStringLiteral("Réponse trop longue : %1 lignes non affichées").arg(Total - max - 1)
+             << reply.last() << QStringLiteral("NOOP") << QStringLiteral("200 NOOP ok");
+    QCOMPARE(shown, expected);
+}
+
+// A server answering one command with reply after reply, without end: after
+// MaxReplyLines lines, each read adds at most a note and the last reply.
+void TestFtpMessenger::floodOfRepliesStaysBounded()
+{
+    TVexFtpMessenger log;
+    log.SetStyle(msgVexFtp);
+    log.OnInfo(nullptr, ftpiCommand, QStringLiteral("NOOP\r\n"));
+    QString read;
+    for (int i = 0; i < 400; ++i)
+        read += QStringLiteral("200 encore\r\n");
+    constexpr int Reads = 250; // 100,000 replies
+    for (int i = 0; i < Reads; ++i)
+        log.OnInfo(nullptr, ftpiReceived, read);
+    QVERIFY2(log.LineCount() < TVexFtpMessenger::MaxReplyLines * 2 + Reads * 4, qPrintable(QString::number(log.LineCount())));
+    const QStringList lines = log.Lines();
+    QVERIFY(lines.contains(QStringLiteral("Réponse trop longue : 399 lignes non affichées")));
+    QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("200 encore"));
+}
+
+// A welcome of a million lines from a real client's connection: the log
+// stays within its bounds and the login goes on behind it.
+void TestFtpMessenger::millionLineWelcome()
+{
+    constexpr int Total = 1000000;
+    QByteArray welcome;
+    welcome.reserve(Total * 12);
+    for (int i = 1; i < Total; ++i)
+        welcome += "220-ligne " + QByteArray::number(i) + "\r\n";
+    welcome += "220 Bienvenue\r\n";
+    ScriptedFtpServer server;
+    QVERIFY(server.Start(FtpScript()
+                             .sendRaw(welcome)
+                             .expect(QStringLiteral("USER anonymous"), QStringLiteral("230 ok"))
+                             .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+                             .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
+                             .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
+                             .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\""))));
+    TVexFtp client;
+    PointAt(client, server.Host(), server.Port());
+    TVexFtpMessenger log;
+    log.SetStyle(msgVexFtp);
+    log.SetClient(&client);
+    QVERIFY(LogIn(client));
+
+    QVERIFY2(log.LineCount() < TVexFtpMessenger::MaxReplyLines * 3, qPrintable(QString::number(log.LineCount())));
+    QStringList lines = log.Lines();
+    lines.removeAll(QString());
+    QCOMPARE(lines.value(1), QStringLiteral("220-ligne 1"));
+    // Reads cut lines where they fall: a line cut in two shows as two.
+    static const QRegularExpression leftOut(QStringLiteral("^Réponse trop longue : (\\d+) lignes non affichées$"));
+    const int note = int(lines.indexOf(leftOut));
+    QVERIFY2(note > 0, qPrintable(lines.mid(TVexFtpMessenger::MaxReplyLines - 2, 8).join(u'|')));
+    const int hidden = leftOut.match(lines.at(note)).captured(1).toInt();
+    QVERIFY2(hidden >= Total - TVexFtpMessenger::MaxReplyLines - 1 && hidden < Total, qPrintable(lines.at(note)));
+    QCOMPARE(lines.value(note + 1), QStringLiteral("220 Bienvenue"));
+    QCOMPARE(lines.value(note + 2), QStringLiteral("USER anonymous"));
+    QCOMPARE(lines.last(), QStringLiteral("Connexion réussie"));
 }
 
 QTEST_MAIN(TestFtpMessenger)

@@ -1,10 +1,14 @@
 // The main window: its controls as designed, the start-up steps, the
 // seventeen preferences (first run, close, restart, broken values), the
-// notification-area icon, help, about, the mail link and shutdown.
+// notification-area icon and the taskbar button, help, about, the mail link
+// (and what is said when the desktop cannot open them), the status bar's
+// panels at the designed size, and shutdown.
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
 #include "Ftp.h"
 #include "MainWindow.h"
+#include "PanelBar.h"
 #include "RadioGroup.h"
 #include "SystemLabel.h"
 #include "TrayIcon.h"
@@ -88,11 +92,16 @@ private slots:
     void trayValue_data();
     void trayValue();
     void trayBoxAndTaskbarButton();
+    void taskbarButtonKeptWithoutTray();
     void schedulerProgramAtStartup_data();
     void schedulerProgramAtStartup();
     void downloadsFolderButton();
     void helpFromAnyField();
     void aboutAndMail();
+    void openFailureTellsWhereTheHelpIs_data();
+    void openFailureTellsWhereTheHelpIs();
+    void statusPanelsShowWholeTexts_data();
+    void statusPanelsShowWholeTexts();
     void shutdownDeletesOpenedFiles();
     void quitSetsQuitting();
     void windowsVersionLabel_data();
@@ -301,15 +310,18 @@ void TestMainWindow::firstRun()
     QCOMPARE(Find<QLineEdit>(w, "tele")->text(), DocumentsFolder());
     QCOMPARE(Find<QLineEdit>(w, "tempo")->text(), QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/'));
     QCOMPARE(Find<QLabel>(w, "systeme")->text(), QSysInfo::prettyProductName());
-    QCOMPARE(Find<QLabel>(w, "replocal")->text(), QStringLiteral("Répertoire local en cours: /"));
+    // The local tree starts on the downloads folder.
+    QCOMPARE(w.Context().LocalFolder(), DocumentsFolder() + QLatin1Char('/'));
+    QCOMPARE(Find<QLabel>(w, "replocal")->text(),
+             QStringLiteral("Répertoire local en cours: ") + DocumentsFolder().toLower() + QLatin1Char('/'));
     QCOMPARE(Find<QCalendarWidget>(w, "MonthCalendar1")->selectedDate(), QDate::currentDate());
     QCOMPARE(Find<QListWidget>(w, "ListBox2")->currentRow(), QTime::currentTime().hour());
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), QStringLiteral("Programmation désactivée"));
-    QCOMPARE(w.SchedulerEnabled(), 0);
-    QVERIFY(!w.Quitting());
-    QVERIFY(!w.ScheduledRunActive());
-    QVERIFY(w.OpenedFiles().isEmpty());
-    QCOMPARE(w.ProfilePath(), fx->ProfilePath());
+    QCOMPARE(w.Context().SchedulerEnabled(), 0);
+    QVERIFY(!w.Context().Quitting());
+    QVERIFY(!w.Context().ScheduledRunActive());
+    QVERIFY(w.Context().OpenedFiles().isEmpty());
+    QCOMPARE(w.Context().ProfilePath(), fx->ProfilePath());
 
     // The editor without a profile file, and the client's designed modes.
     QCOMPARE(Find<QLineEdit>(w, "connect")->text(), QStringLiteral("connect"));
@@ -380,7 +392,7 @@ void TestMainWindow::closeWritesAllAndRestartRestores()
     QCOMPARE(Find<QLabel>(w, "replocal1")->text(), downloads.path());
     QCOMPARE(Find<QLabel>(w, "replocal")->text(),
              QStringLiteral("Répertoire local en cours: ") + downloads.path().toLower() + QLatin1Char('/'));
-    QCOMPARE(w.LocalFolder(), downloads.path() + QLatin1Char('/'));
+    QCOMPARE(w.Context().LocalFolder(), downloads.path() + QLatin1Char('/'));
     QCOMPARE(w.pos(), QPoint(12, 34));
     QCOMPARE(w.size(), QSize(780, 590));
     QCOMPARE(Find<TRadioGroup>(w, "modetransfert")->ItemIndex(), 0);
@@ -398,7 +410,7 @@ void TestMainWindow::closeWritesAllAndRestartRestores()
     QCOMPARE(Find<QSlider>(w, "TrackBar1")->value(), 3);
     QVERIFY(Find<QCheckBox>(w, "CheckBox9")->isChecked());
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), QStringLiteral("Programmation activée"));
-    QCOMPARE(w.SchedulerEnabled(), 1);
+    QCOMPARE(w.Context().SchedulerEnabled(), 1);
     QCOMPARE(Find<TRadioGroup>(w, "archives")->ItemIndex(), 1);
     QVERIFY(Find<QCheckBox>(w, "effacerarchive")->isChecked());
     QCOMPARE(CheckedSites(w), QStringList{"second"});
@@ -550,6 +562,36 @@ void TestMainWindow::trayBoxAndTaskbarButton()
     QVERIFY(!w.windowFlags().testFlag(Qt::Tool));
 }
 
+// With "Tray" saved as "oui" but no notification area (offscreen has none),
+// the icon cannot be shown: the taskbar button stays, or the program could
+// not be reached at all.
+void TestMainWindow::taskbarButtonKeptWithoutTray()
+{
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QMap<QString, QString> values = Saved();
+    values[Pref::Tray] = QStringLiteral("oui");
+    TShellFixture::WritePreferences(values);
+    TfrmMain w;
+    w.show();
+    QVERIFY(Find<QCheckBox>(w, "CheckBox8")->isChecked());
+    QVERIFY(w.TrayIcon1()->Enabled());
+    QVERIFY(!w.TrayIcon1()->Shown());
+
+    QVERIFY(!w.HideTaskbarButtonForTray());
+    QVERIFY(!w.TaskbarButtonHidden());
+    QVERIFY(!w.windowFlags().testFlag(Qt::Tool));
+    QVERIFY(w.isVisible());
+
+    // A window left without its button (by any way) gets it back when the
+    // icon is switched off.
+    w.SetTaskbarButtonHidden(true);
+    Find<QCheckBox>(w, "CheckBox8")->click();
+    QVERIFY(!w.TrayIcon1()->Enabled());
+    QVERIFY(!w.TaskbarButtonHidden());
+    QVERIFY(!w.windowFlags().testFlag(Qt::Tool));
+    QVERIFY(w.isVisible());
+}
+
 void TestMainWindow::schedulerProgramAtStartup_data()
 {
     QTest::addColumn<QByteArray>("program"); // empty: no programmation.ini
@@ -584,7 +626,7 @@ void TestMainWindow::schedulerProgramAtStartup()
     QCOMPARE(Find<QCheckBox>(w, "CheckBox9")->isEnabled(), boxEnabled);
     QCOMPARE(Find<QCheckBox>(w, "CheckBox9")->isChecked(), boxChecked);
     QCOMPARE(Find<QLabel>(w, "Label24")->text(), label);
-    QCOMPARE(w.SchedulerEnabled(), boxChecked ? 1 : 0);
+    QCOMPARE(w.Context().SchedulerEnabled(), boxChecked ? 1 : 0);
 }
 
 void TestMainWindow::downloadsFolderButton()
@@ -600,7 +642,7 @@ void TestMainWindow::downloadsFolderButton()
     fx->prompter.QueuePath(downloads.path());
     Find<QPushButton>(w, "dialog3")->click();
     QCOMPARE(Find<QLineEdit>(w, "tele")->text(), downloads.path());
-    QCOMPARE(w.LocalFolder(), downloads.path() + QLatin1Char('/'));
+    QCOMPARE(w.Context().LocalFolder(), downloads.path() + QLatin1Char('/'));
 }
 
 void TestMainWindow::helpFromAnyField()
@@ -637,6 +679,107 @@ void TestMainWindow::aboutAndMail()
     QCOMPARE(QUrlQuery(fx->opened.first()).queryItemValue(QStringLiteral("subject")), QStringLiteral("velmar"));
 }
 
+void TestMainWindow::openFailureTellsWhereTheHelpIs_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("F1") << "F1" << "l'aide de Velmar";
+    QTest::newRow("Aide de &Velmar") << "AidedeVelmar1" << "l'aide de Velmar";
+    QTest::newRow("&M'écrire") << "Mcrire1"
+                               << QStringLiteral("la messagerie pour écrire à %1").arg(TfrmMain::ContactAddress());
+    QTest::newRow("web page") << "ToolButton32" << "la page web « http://www.example.net/velmar »";
+}
+
+// A desktop without an opener: the user is told so, and where the help file
+// is, so that the help can still be read.
+void TestMainWindow::openFailureTellsWhereTheHelpIs()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, what);
+    QList<QUrl> tried;
+    SetUrlOpener([&tried](const QUrl &url) {
+        tried.append(url);
+        return false;
+    });
+    fx->WriteFile("aide.html", "<html></html>");
+    TfrmMain w;
+    Find<QLineEdit>(w, "web")->setText(QStringLiteral("http://www.example.net/velmar"));
+    if (command == QLatin1String("F1"))
+        QTest::keyClick(Find<QWidget>(w, "HostTxt"), Qt::Key_F1);
+    else
+        Find<QAction>(w, command.toLatin1().constData())->trigger();
+
+    QCOMPARE(tried.size(), 1);
+    const QString help = fx->FilePath("aide.html");
+    const QString expected = QStringLiteral("Impossible d'ouvrir %1 : aucun programme du bureau ne s'en est chargé "
+                                            "(le paquet xdg-utils est-il installé ?).\n"
+                                            "L'aide de Velmar se trouve dans le fichier « %2 » : ouvrez-le avec "
+                                            "votre navigateur.")
+                                 .arg(what, help);
+    QCOMPARE(fx->prompter.Messages(), QStringList{expected});
+    QCOMPARE(fx->prompter.Asked().first().caption, QStringLiteral("Velmar"));
+
+    // A desktop that opens it says nothing.
+    fx->prompter.Clear();
+    SetUrlOpener([](const QUrl &) { return true; });
+    Find<QAction>(w, "AidedeVelmar1")->trigger();
+    QVERIFY(fx->prompter.Messages().isEmpty());
+}
+
+void TestMainWindow::statusPanelsShowWholeTexts_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("rows");
+    const QString connected = QStringLiteral("Status : Connecté le : 31/12/2024 à 23:59:59 sur 127.0.0.1");
+    QTest::newRow("start") << "Status: " << QString() << 1;
+    QTest::newRow("connected, no message") << connected << QString() << 1;
+    QTest::newRow("resume supported")
+        << connected << "Ce site permet de reprendre les téléchargements incomplets" << 2;
+    QTest::newRow("resume unavailable")
+        << connected << "Ce site ne permet pas reprendre les téléchargements incomplets" << 2;
+    QTest::newRow("cannot resolve")
+        << "Status : Déconnecté le : 31/12/2024 à 23:59:59"
+        << "Impossible de joindre le serveur - Cause probable: connexion internet inactive" << 2;
+    QTest::newRow("dialling") << "Appel..." << QString() << 1;
+}
+
+// At the designed 755 pixels, each panel of the explorer tab's status bar
+// shows its whole text; the messages go to a row of their own when they do
+// not fit beside the others, and come back when they are gone.
+void TestMainWindow::statusPanelsShowWholeTexts()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, message);
+    QFETCH(int, rows);
+    TfrmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.size(), QSize(755, 576));
+    auto *bar = Find<TPanelBar>(w, "StatusBar1");
+    bar->SetPanelText(0, status);
+    bar->SetPanelText(1, message);
+    bar->SetPanelText(2, QStringLiteral("31/12/2024 - 23:59:59"));
+    QTRY_COMPARE_WITH_TIMEOUT(bar->RowCount(), rows, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->height(), bar->sizeHint().height(), 2000);
+
+    QList<QRect> used;
+    for (int i = 0; i < TPanelBar::PanelCount; ++i) {
+        const QLabel *panel = bar->Panel(i);
+        const QRect area = panel->geometry();
+        QVERIFY2(area.width() >= panel->sizeHint().width(),
+                 qPrintable(QStringLiteral("panel %1: %2 < %3").arg(i).arg(area.width()).arg(panel->sizeHint().width())));
+        QVERIFY2(bar->rect().contains(area), qPrintable(QStringLiteral("panel %1 outside the bar").arg(i)));
+        for (const QRect &other : std::as_const(used))
+            QVERIFY2(!other.intersects(area), qPrintable(QStringLiteral("panel %1 overlaps").arg(i)));
+        used.append(area);
+    }
+    // The status panel keeps its designed width when its text is shorter.
+    QVERIFY(bar->Panel(0)->width() >= 350);
+    // The bar stays within the window, above its bottom edge.
+    QVERIFY(w.rect().contains(QRect(bar->mapTo(&w, QPoint(0, 0)), bar->size())));
+}
+
 void TestMainWindow::shutdownDeletesOpenedFiles()
 {
     QTemporaryDir temp;
@@ -646,14 +789,14 @@ void TestMainWindow::shutdownDeletesOpenedFiles()
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     TfrmMain w;
-    w.OpenedFiles() << files << temp.filePath("déjà supprimé.txt");
+    w.Context().OpenedFiles() << files << temp.filePath("déjà supprimé.txt");
     QSignalSpy closed(&w, &TfrmMain::Closed);
     QVERIFY(w.close());
     QCOMPARE(closed.count(), 1);
     for (const QString &path : files)
         QVERIFY2(!QFile::exists(path), qPrintable(path));
-    QVERIFY(w.OpenedFiles().isEmpty());
-    QVERIFY(!w.Quitting());
+    QVERIFY(w.Context().OpenedFiles().isEmpty());
+    QVERIFY(!w.Context().Quitting());
     QCOMPARE(TShellFixture::ReadPreferences().size(), 16); // no site checked
 }
 
@@ -663,7 +806,7 @@ void TestMainWindow::quitSetsQuitting()
     w.show();
     QSignalSpy closed(&w, &TfrmMain::Closed);
     Find<QAction>(w, "Quitter1")->trigger();
-    QVERIFY(w.Quitting());
+    QVERIFY(w.Context().Quitting());
     QCOMPARE(closed.count(), 1);
     QVERIFY(!w.isVisible());
 }

@@ -3,10 +3,13 @@
 // profile to the client and logging in, the mode lists and the web page.
 
 #include "GuiTestSupport.h"
+#include "AppContext.h"
+#include "FrontEnd.h"
 #include "Ftp.h"
 #include "MainWindow.h"
 #include "PyFtpdServer.h"
 #include "RadioGroup.h"
+#include "SiteManager.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -174,8 +177,8 @@ void TestSiteManager::saveSameContentsTwice()
     TfrmMain w;
     const QStringList profile = ProfileTexts("double");
     SetEditor(w, profile);
-    w.sauverClick();
-    w.sauverClick();
+    w.SiteManager().sauverClick();
+    w.SiteManager().sauverClick();
     QCOMPARE(fx->ReadFile("velmar.ini"), ProfileFileText({profile, profile}));
     QCOMPARE(SiteNames(w), (QStringList{"double", "double"}));
 }
@@ -204,7 +207,7 @@ void TestSiteManager::deleteOnlyProfile()
     ClickSite(w, 0);
     const QStringList edited = ProfileTexts("en cours d'édition");
     SetEditor(w, edited);
-    w.supprimerClick();
+    w.SiteManager().supprimerClick();
     QCOMPARE(fx->ReadFile("velmar.ini"), ProfileFileText({}));
     QCOMPARE(Sites(w)->count(), 0);
     QCOMPARE(EditorTexts(w), edited);
@@ -233,9 +236,9 @@ void TestSiteManager::nothingWithoutSelectionOrCompleteBlock()
     else
         Sites(w)->setCurrentRow(-1);
     if (deleting)
-        w.supprimerClick();
+        w.SiteManager().supprimerClick();
     else
-        w.ListBox1Click();
+        w.SiteManager().ListBox1Click();
     QCOMPARE(fx->ReadFile("velmar.ini"), before);
     QCOMPARE(SiteNames(w), (QStringList{"A", "B"}));
     QCOMPARE(EditorTexts(w), editor);
@@ -248,7 +251,7 @@ void TestSiteManager::deleteWhenTheFileIsGone()
     TfrmMain w;
     QVERIFY(QFile::remove(fx->ProfilePath()));
     ClickSite(w, 1);
-    w.supprimerClick();
+    w.SiteManager().supprimerClick();
     QCOMPARE(Sites(w)->count(), 0);
     QVERIFY(!QFile::exists(fx->ProfilePath()));
     QVERIFY(fx->prompter.Asked().isEmpty());
@@ -300,7 +303,7 @@ void TestSiteManager::proxySavedCheckedReloadsChecked()
     {
         TfrmMain w;
         SetEditor(w, ProfileTexts("par proxy", "ftp.example.net", "21", "1"));
-        w.sauverClick();
+        w.SiteManager().sauverClick();
     }
     QCOMPARE(SiteProfile::FromTexts(QString::fromUtf8(fx->ReadFile("velmar.ini")).split("\r\n").mid(3)).proxyFlag,
              QStringLiteral("1"));
@@ -420,7 +423,7 @@ void TestSiteManager::portNotANumberStopsApply()
     texts[7] = proxyPort;
     SetEditor(w, texts);
 
-    QVERIFY(!w.ApplyProfileToClient(QString()));
+    QVERIFY(!w.Context().Run([&w] { w.SiteManager().ApplyProfileToClient(QString()); }));
     QCOMPARE(fx->prompter.Messages(), QStringList{message});
     fx->prompter.Clear();
     Find<QAction>(w, "ToolButton1")->trigger();
@@ -469,7 +472,7 @@ void TestSiteManager::connectShowsLoginDialogue()
 
     // Connect again while connected: nothing more happens.
     const QString before = LogText(w);
-    w.ToolButton1Click();
+    w.FrontEnd().ToolButton1Click();
     QCOMPARE(LogText(w), before);
     Find<QAction>(w, "ToolButton2")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!client->Connected(), 5000);
@@ -582,7 +585,7 @@ void TestSiteManager::brokenProfileFiles()
         ClickSite(w, row);
 
     SetEditor(w, ProfileTexts("ajouté"));
-    w.sauverClick();
+    w.SiteManager().sauverClick();
     if (readable) {
         QVERIFY(fx->prompter.Asked().isEmpty());
         const TProfileFile after = ReadProfileFile(fx->ProfilePath());
@@ -601,7 +604,7 @@ void TestSiteManager::brokenProfileFiles()
     }
     Sites(w)->setCurrentRow(count > 0 ? 0 : -1);
     fx->prompter.Clear();
-    w.supprimerClick();
+    w.SiteManager().supprimerClick();
 }
 
 QTEST_MAIN(TestSiteManager)

@@ -1,7 +1,11 @@
+// Helpers shared by the client's protocol tests (see FtpClientTesting.h).
+
 #include "FtpClientTesting.h"
+#include "FtpCacheTesting.h"
 #include "ScriptedFtpServer.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
@@ -33,6 +37,32 @@ void PointAt(TVexFtp &client, const ScriptedFtpServer &server)
     client.SetRetryInterval(0);
     client.SetNoopInterval(0);
     client.SetCache(false);
+}
+
+void PrepareClient(TVexFtp &client, const QTemporaryDir &cacheFolder, quint16 port)
+{
+    SetListCacheDirectoryForTesting(cacheFolder.path() + QLatin1Char('/'));
+    client.SetServer(QStringLiteral("127.0.0.1"));
+    client.SetPort(port);
+    client.SetUsername(QStringLiteral("anonymous"));
+    client.SetPassword(QStringLiteral("guest@example.org"));
+    client.SetRetries(0);
+    client.SetRetryInterval(0);
+    client.SetNoopInterval(0);
+    client.SetCache(false);
+}
+
+void ConfigureQuietClient(TVexFtp &client, const QString &host, quint16 port, const QString &user,
+                          const QString &password)
+{
+    client.SetServer(host);
+    client.SetPort(port);
+    client.SetUsername(user);
+    client.SetPassword(password);
+    client.SetRetries(0);
+    client.SetRetryInterval(0);
+    client.SetNoopInterval(0);
+    client.SetPassive(true);
 }
 
 RawLoopbackSocket::RawLoopbackSocket()

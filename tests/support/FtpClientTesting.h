@@ -1,13 +1,14 @@
 #pragma once
 // Small helpers shared by the client's protocol tests: the dialogue of a
-// plain anonymous login as a scripted server plays it, and a client set up to
-// talk to a scripted server without retries, keep-alive or listing cache.
+// plain anonymous login as a scripted server plays it, and clients set up to
+// talk to a test server without retries, keep-alive or listing cache.
 
 #include "Ftp.h"
 #include "FtpScript.h"
 
 #include <QList>
 
+class QTemporaryDir;
 class ScriptedFtpServer;
 
 namespace FtpTesting {
@@ -21,6 +22,15 @@ FtpScript AnonymousLogin(const QString &welcome = Welcome);
 
 // Server, Port, Retries 0, RetryInterval 0, NoopInterval 0 and Cache off.
 void PointAt(TVexFtp &client, const ScriptedFtpServer &server);
+
+// 127.0.0.1 and port, the anonymous user with a guest address, no retries,
+// pauses or keep-alive, Cache off and the listing cache in cacheFolder.
+void PrepareClient(TVexFtp &client, const QTemporaryDir &cacheFolder, quint16 port);
+
+// A client that never retries, pauses or sends keep-alive NOOPs on its own,
+// so that a test sees only the dialogue it causes; passive mode.
+void ConfigureQuietClient(TVexFtp &client, const QString &host, quint16 port, const QString &user,
+                          const QString &password);
 
 // A loopback TCP socket held open by a test: bound only (every connect to
 // its port is refused) or listening with a full queue (every further connect

@@ -1,4 +1,10 @@
+// Names of the client's codes, questions and hooks, and the one record of
+// its events that the protocol tests share.
 #include "FtpEventRecorder.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QVariant>
 
 QString FtpInfoName(FtpInfo info)
 {
@@ -75,37 +81,78 @@ QString FtpNeedName(TVexFtpInfoNeeded need)
     return QStringLiteral("need#%1").arg(int(need));
 }
 
-FtpEventRecorder::FtpEventRecorder(TVexFtp &client)
+namespace {
+
+// The client's note of which recorder holds its hooks now.
+const char *const HolderProperty = "ftpEventRecorder";
+
+// "ftpeAccessDenied(text)" -> "ftpeAccessDenied".
+QString NameOf(const QString &event)
 {
-    client.OnFtpInfo = [this](TVexFtp *, FtpInfo info, const QString &text) {
+    const qsizetype open = event.indexOf(QLatin1Char('('));
+    return open < 0 ? event : event.left(open);
+}
+
+bool IsNotification(const QString &event)
+{
+    return event.startsWith(QLatin1String("On"));
+}
+
+} // namespace
+
+FtpEventRecorder::FtpEventRecorder(TVexFtp &ftp)
+    : client(&ftp)
+{
+    ftp.setProperty(HolderProperty, QVariant::fromValue(quintptr(this)));
+    ftp.OnFtpInfo = [this](TVexFtp *, FtpInfo info, const QString &text) {
         infos.append({info, text});
         Record(FtpInfoName(info) + QLatin1Char('(') + text + QLatin1Char(')'));
     };
-    client.OnFtpError = [this](TVexFtp *, FtpError error, const QString &text) {
+    ftp.OnFtpError = [this](TVexFtp *, FtpError error, const QString &text) {
         errors.append(error);
         errorTexts.append(text);
         Record(FtpErrorName(error) + QLatin1Char('(') + text + QLatin1Char(')'));
     };
-    client.OnFtpNeedInfo = [this](TVexFtp *, TVexFtpInfoNeeded need, QString &value) {
-        if (Answers.contains(need))
+    ftp.OnFtpNeedInfo = [this](TVexFtp *, TVexFtpInfoNeeded need, QString &value) {
+        if (need == needFileExists && !FileExistsAnswers.isEmpty())
+            value = FileExistsAnswers.takeFirst();
+        else if (Answers.contains(need))
             value = Answers.value(need);
         Record(FtpNeedName(need));
     };
     const auto notify = [this](const char *name) {
         return [this, name](TVexFtp *) { Record(QString::fromLatin1(name)); };
     };
-    client.OnFtpBusy = notify("OnFtpBusy");
-    client.OnFtpReady = notify("OnFtpReady");
-    client.OnFtpQuit = notify("OnFtpQuit");
-    client.OnLoggedIn = notify("OnLoggedIn");
-    client.OnDirectoryChanged = notify("OnDirectoryChanged");
-    client.OnDirectoryCreated = notify("OnDirectoryCreated");
-    client.OnDirectoryDeleted = notify("OnDirectoryDeleted");
-    client.OnFileDeleted = notify("OnFileDeleted");
-    client.OnFileReceived = notify("OnFileReceived");
-    client.OnFileStored = notify("OnFileStored");
-    client.OnFileRenamed = notify("OnFileRenamed");
-    client.OnListingDone = notify("OnListingDone");
+    ftp.OnFtpBusy = notify("OnFtpBusy");
+    ftp.OnFtpReady = notify("OnFtpReady");
+    ftp.OnFtpQuit = notify("OnFtpQuit");
+    ftp.OnLoggedIn = notify("OnLoggedIn");
+    ftp.OnDirectoryChanged = notify("OnDirectoryChanged");
+    ftp.OnDirectoryCreated = notify("OnDirectoryCreated");
+    ftp.OnDirectoryDeleted = notify("OnDirectoryDeleted");
+    ftp.OnFileDeleted = notify("OnFileDeleted");
+    ftp.OnFileReceived = notify("OnFileReceived");
+    ftp.OnFileStored = notify("OnFileStored");
+    ftp.OnFileRenamed = notify("OnFileRenamed");
+    ftp.OnListingDone = notify("OnListingDone");
+}
+
+FtpEventRecorder::~FtpEventRecorder()
+{
+    // Hooks left behind would call into this recorder once it is gone.
+    if (!client || client->property(HolderProperty).value<quintptr>() != quintptr(this))
+        return;
+    client->setProperty(HolderProperty, QVariant());
+    client->OnFtpInfo = nullptr;
+    client->OnFtpError = nullptr;
+    client->OnFtpNeedInfo = nullptr;
+    for (TNotifyEvent *hook : {&client->OnFtpBusy, &client->OnFtpReady, &client->OnFtpQuit,
+                               &client->OnLoggedIn, &client->OnDirectoryChanged,
+                               &client->OnDirectoryCreated, &client->OnDirectoryDeleted,
+                               &client->OnFileDeleted, &client->OnFileReceived,
+                               &client->OnFileStored, &client->OnFileRenamed,
+                               &client->OnListingDone})
+        *hook = nullptr;
 }
 
 void FtpEventRecorder::Record(const QString &event)
@@ -159,11 +206,31 @@ int FtpEventRecorder::Count(const QString &event) const
 
 int FtpEventRecorder::CountPrefix(const QString &prefix) const
 {
-    int n = 0;
+    return int(EventsMatching(prefix).size());
+}
+
+QStringList FtpEventRecorder::EventsMatching(const QString &prefix) const
+{
+    QStringList found;
     for (const QString &event : Events())
         if (event.startsWith(prefix))
-            ++n;
-    return n;
+            found.append(event);
+    return found;
+}
+
+bool FtpEventRecorder::Has(const QString &event) const
+{
+    return Events().contains(event);
+}
+
+qsizetype FtpEventRecorder::IndexOf(const QString &event, qsizetype from) const
+{
+    return Events().indexOf(event, from);
+}
+
+bool FtpEventRecorder::WaitFor(const QString &event, int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return Count(event) >= count; }, timeoutMs);
 }
 
 QStringList FtpEventRecorder::Texts(FtpInfo info) const
@@ -175,14 +242,67 @@ QStringList FtpEventRecorder::Texts(FtpInfo info) const
     return texts;
 }
 
+int FtpEventRecorder::CountInfo(FtpInfo info) const
+{
+    int n = 0;
+    for (const auto &entry : infos)
+        if (entry.first == info)
+            ++n;
+    return n;
+}
+
+QList<QPair<FtpInfo, QString>> FtpEventRecorder::Infos() const
+{
+    return infos;
+}
+
+QStringList FtpEventRecorder::Commands() const
+{
+    QStringList lines;
+    for (QString line : Texts(ftpiCommand))
+        lines.append(line.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')));
+    return lines;
+}
+
+QStringList FtpEventRecorder::Notifications() const
+{
+    QStringList names;
+    for (const QString &event : raw)
+        if (IsNotification(event))
+            names.append(event);
+    return names;
+}
+
+QStringList FtpEventRecorder::Outcomes() const
+{
+    QStringList names;
+    for (const QString &event : raw)
+        if (IsNotification(event) || event.startsWith(QLatin1String("ftpe")))
+            names.append(NameOf(event));
+    return names;
+}
+
 QList<FtpError> FtpEventRecorder::Errors() const
 {
     return errors;
 }
 
+QList<int> FtpEventRecorder::ErrorCodes() const
+{
+    QList<int> codes;
+    for (const FtpError error : errors)
+        codes.append(int(error));
+    return codes;
+}
+
 QStringList FtpEventRecorder::ErrorTexts() const
 {
     return errorTexts;
+}
+
+QString FtpEventRecorder::Dump() const
+{
+    return Events().join(QLatin1String(" | "));
 }
 
 void FtpEventRecorder::Clear()
@@ -191,4 +311,10 @@ void FtpEventRecorder::Clear()
     infos.clear();
     errors.clear();
     errorTexts.clear();
+}
+
+void FtpEventRecorder::Settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
 }

@@ -6,9 +6,10 @@
 //
 // Each round downloads and uploads one file of N MiB (1024 by default)
 // through the engine and through the curl tool, checks every copy byte for
-// byte, and prints the rates (MB = 10^6 bytes), the ratio engine/curl and
-// the engine's peak resident memory. Each engine transfer runs in a child
-// process of this program, so that its peak memory is its own.
+// byte, and prints the rates (MB = 10^6 bytes), the ratio engine/curl of
+// each round and over all rounds, and the engine's peak resident memory.
+// Each engine transfer runs in a child process of this program, so that its
+// peak memory is its own.
 //
 // The server and the files go away whatever happens: on a normal end, on
 // an error, on SIGINT/SIGTERM/SIGHUP (files removed from the handler), and
@@ -59,6 +60,16 @@ QTextStream &Out()
 
 // ---------------------------------------------------------------------------
 // Engine side: one transfer in a child process.
+
+// User and system time this process has used, in milliseconds: under a
+// loaded machine a steadier measure of the engine's own cost than its rate.
+qint64 CpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
 
 qint64 PeakResidentKb()
 {
@@ -126,10 +137,11 @@ int RunEngineTransfer(int argc, char **argv)
     ftp.Login();
     app.exec();
     const bool ok = done && failure.isEmpty() && ftp.BytesTransferred() > 0;
-    std::printf("result ok=%d bytes=%lld session_ms=%lld transfer_ms=%lld engine_ms=%lld hwm_kb=%lld error=%s\n", ok ? 1 : 0,
-                static_cast<long long>(ftp.BytesTransferred()), static_cast<long long>(sessionMs),
+    std::printf("result ok=%d bytes=%lld session_ms=%lld transfer_ms=%lld engine_ms=%lld hwm_kb=%lld cpu_ms=%lld error=%s\n",
+                ok ? 1 : 0, static_cast<long long>(ftp.BytesTransferred()), static_cast<long long>(sessionMs),
                 static_cast<long long>(transferMs), static_cast<long long>(ftp.ElapsedTime()),
-                static_cast<long long>(PeakResidentKb()), qPrintable(failure.isEmpty() ? QStringLiteral("-") : failure));
+                static_cast<long long>(PeakResidentKb()), static_cast<long long>(CpuMs()),
+                qPrintable(failure.isEmpty() ? QStringLiteral("-") : failure));
     return ok ? 0 : 1;
 }
 
@@ -407,6 +419,7 @@ struct Measure
     double seconds = 0;      // the whole session: connect, login, transfer
     double transferSeconds = 0;
     qint64 peakKb = -1;
+    qint64 cpuMs = -1; // the engine's child only
     QString detail;
 };
 
@@ -468,6 +481,8 @@ Measure RunEngine(const Site &site, bool upload, bool passive)
             m.transferSeconds = value.toDouble() / 1000.0;
         else if (field.startsWith(QLatin1String("hwm_kb=")))
             m.peakKb = value.toLongLong();
+        else if (field.startsWith(QLatin1String("cpu_ms=")))
+            m.cpuMs = value.toLongLong();
     }
     return m;
 }
@@ -555,10 +570,12 @@ int RunBenchmark(int argc, char **argv)
             bool upload;
             std::vector<double> rates;
             std::vector<double> transferRates;
+            std::vector<double> cpuMs;
             qint64 peakKb = 0;
         };
-        std::vector<Case> cases{{"engine download", true, false, {}, {}}, {"curl download", false, false, {}, {}},
-                                {"engine upload", true, true, {}, {}}, {"curl upload", false, true, {}, {}}};
+        std::vector<Case> cases{{"engine download", true, false, {}, {}, {}}, {"curl download", false, false, {}, {}, {}},
+                                {"engine upload", true, true, {}, {}, {}}, {"curl upload", false, true, {}, {}, {}}};
+        std::vector<double> downloadRatios, uploadRatios;
         for (int round = 1; round <= rounds && status == 0; ++round) {
             for (Case &c : cases) {
                 const QString who = c.engine ? QStringLiteral("engine") : QStringLiteral("curl");
@@ -575,8 +592,21 @@ int RunBenchmark(int argc, char **argv)
                 c.rates.push_back(rate);
                 c.transferRates.push_back(double(size) / 1e6 / m.transferSeconds);
                 c.peakKb = std::max(c.peakKb, m.peakKb);
+                if (m.cpuMs >= 0)
+                    c.cpuMs.push_back(double(m.cpuMs));
                 Out() << QStringLiteral("  round %1  %2  %3 MB/s  (%4 s)").arg(round).arg(QLatin1String(c.name), -16)
                              .arg(rate, 8, 'f', 1).arg(m.seconds, 0, 'f', 3)
+                      << Qt::endl;
+            }
+            // Engine and curl of the same round ran one after the other on
+            // the same machine load: their ratio is the fair comparison.
+            if (status == 0) {
+                downloadRatios.push_back(cases[0].rates.back() / cases[1].rates.back());
+                uploadRatios.push_back(cases[2].rates.back() / cases[3].rates.back());
+                Out() << QStringLiteral("  round %1  engine/curl  download %2, upload %3")
+                             .arg(round)
+                             .arg(downloadRatios.back(), 0, 'f', 2)
+                             .arg(uploadRatios.back(), 0, 'f', 2)
                       << Qt::endl;
             }
         }
@@ -588,9 +618,17 @@ int RunBenchmark(int argc, char **argv)
                          .arg(Median(cases[0].rates) / Median(cases[1].rates), 0, 'f', 2)
                          .arg(Median(cases[2].rates) / Median(cases[3].rates), 0, 'f', 2)
                   << Qt::endl;
+            Out() << QStringLiteral("  engine/curl paired per round, median: download %1, upload %2")
+                         .arg(Median(downloadRatios), 0, 'f', 2)
+                         .arg(Median(uploadRatios), 0, 'f', 2)
+                  << Qt::endl;
             Out() << QStringLiteral("  engine transfer alone (from the command to its completion): download %1 MB/s, upload %2 MB/s")
                          .arg(Median(cases[0].transferRates), 0, 'f', 1)
                          .arg(Median(cases[2].transferRates), 0, 'f', 1)
+                  << Qt::endl;
+            Out() << QStringLiteral("  engine processor time (user and system), median: download %1 ms, upload %2 ms")
+                         .arg(Median(cases[0].cpuMs), 0, 'f', 0)
+                         .arg(Median(cases[2].cpuMs), 0, 'f', 0)
                   << Qt::endl;
             Out() << QStringLiteral("  engine peak resident memory: download %1 KiB, upload %2 KiB")
                          .arg(cases[0].peakKb)

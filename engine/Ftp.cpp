@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <climits>
 #include <utility>
 
 namespace {
@@ -21,6 +22,63 @@ bool IsDottedAddress(const QString &text)
     in_addr parsed {};
     return !latin1.contains('\0') && ::inet_aton(latin1.constData(), &parsed) != 0;
 }
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A reply line begins with exactly three digits and a blank (its last line)
+// or a dash (the first line of a multi-line reply). Anything else the server
+// says outside a multi-line reply is no reply at all.
+bool HasReplyCode(const QByteArray &line)
+{
+    return line.size() >= 4 && IsDigit(line.at(0)) && IsDigit(line.at(1)) && IsDigit(line.at(2))
+        && (line.at(3) == ' ' || line.at(3) == '-');
+}
+}
+
+// ---------------------------------------------------------------------------
+// Lines of a byte stream
+
+bool TLineSplitter::Feed(QByteArrayView bytes, const std::function<bool(const QByteArray &)> &take)
+{
+    pending.append(bytes);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype lf = pending.indexOf('\n', qMax(start, searched));
+        const qsizetype end = lf < 0 ? pending.size() : lf;
+        QByteArray line;
+        if (end - start > maxLength) {
+            // Past the limit, the text so far is one line.
+            line = pending.mid(start, maxLength);
+            start += maxLength;
+        } else if (lf >= 0) {
+            line = pending.mid(start, (lf > start && pending.at(lf - 1) == '\r') ? lf - 1 - start : lf - start);
+            start = lf + 1;
+        } else {
+            break;
+        }
+        // Stopped: nothing more is touched, the splitter itself may be gone
+        // with its owner. It is cleared before it serves again.
+        if (!take(line))
+            return false;
+    }
+    searched = pending.size() - start;
+    pending.remove(0, start);
+    return true;
+}
+
+QByteArray TLineSplitter::TakeRest()
+{
+    searched = 0;
+    return std::exchange(pending, QByteArray());
+}
+
+void TLineSplitter::Clear()
+{
+    pending.clear();
+    searched = 0;
 }
 
 QString QuotedPath(const QString &reply)
@@ -39,6 +97,7 @@ TVexFtpPrivate::TVexFtpPrivate(TVexFtp *client)
 {
     noopTimer.setInterval(30 * 1000);
     retryTimer.setSingleShot(true);
+    progressTimer.setSingleShot(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -55,6 +114,7 @@ TVexFtp::TVexFtp(QObject *owner)
     OnMessage = [this](TVexSocket *, int message, qintptr, qintptr) { d->HandleMessage(message); };
     QObject::connect(&d->noopTimer, &QTimer::timeout, this, [this] { d->KeepAliveTick(); });
     QObject::connect(&d->retryTimer, &QTimer::timeout, this, [this] { d->RetryWaitElapsed(); });
+    QObject::connect(&d->progressTimer, &QTimer::timeout, this, [this] { d->WatchdogExpired(); });
     d->UpdateKeepAliveTimer();
     d->InitDataSockets();
 }
@@ -63,6 +123,7 @@ TVexFtp::~TVexFtp()
 {
     d->retryTimer.stop();
     d->noopTimer.stop();
+    d->progressTimer.stop();
     // Our own callbacks must not run while the object is being torn down.
     OnClose = nullptr;
     OnRead = nullptr;
@@ -179,29 +240,27 @@ void TVexFtp::RemoveNotifyListener(TVexFtpNotifyKind kind, int slot)
 
 void TVexFtpPrivate::RaiseInfo(FtpInfo info, const QString &text)
 {
-    QString addinfo = text.isEmpty() ? FtpInfoDefaultText(info) : text;
-    if (info == ftpiCommand && addinfo.startsWith(QLatin1String("PASS ")))
-        addinfo = FtpText::MaskedPass;
+    const QString addinfo = text.isEmpty() ? FtpInfoDefaultText(info) : text;
     // Hooks run on copies: a hook may reassign itself while it is called.
     if (const TVexFtpInfoEvent hook = q->OnFtpInfo)
         hook(q, info, addinfo);
     infoListeners.Call(q, info, addinfo);
 }
 
-void TVexFtpPrivate::RaiseError(FtpError error)
+void TVexFtpPrivate::RaiseError(FtpError error, const QString &text)
 {
     lastError = error;
     failed = true;
-    const QString addinfo = pendingErrorText;
+    ++errorCount;
+    const QString addinfo = text.isEmpty() ? FtpErrorDefaultText(error) : text;
     if (const TVexFtpErrorEvent hook = q->OnFtpError)
         hook(q, error, addinfo);
     errorListeners.Call(q, error, addinfo);
-    pendingErrorText.clear();
 }
 
-void TVexFtpPrivate::RaiseFatal(FtpError error)
+void TVexFtpPrivate::RaiseFatal(FtpError error, const QString &text)
 {
-    RaiseError(error);
+    RaiseError(error, text);
     CloseDataConnection();
     if (q->Established())
         q->Close();
@@ -234,8 +293,16 @@ void TVexFtpPrivate::Notify(TVexFtpNotifyKind kind)
 QString TVexFtpPrivate::Ask(TVexFtpInfoNeeded need, const QString &initial)
 {
     QString value = initial;
-    if (const TVexFtpInfoNeededEvent hook = q->OnFtpNeedInfo)
-        hook(q, need, value);
+    const TVexFtpInfoNeededEvent hook = q->OnFtpNeedInfo;
+    if (!hook)
+        return value;
+    // The owner may take its time (a dialog): that is no silence of the
+    // server's, so the time-out starts again once the answer is in.
+    progressTimer.stop();
+    QPointer<TVexFtp> alive(q);
+    hook(q, need, value);
+    if (alive)
+        KickWatchdog();
     return value;
 }
 
@@ -285,6 +352,8 @@ void TVexFtpPrivate::ConnectionAttempt()
     --attemptsLeft;
 
     replyHandler = nullptr;
+    awaitingReply = false;
+    progressTimer.stop();
     DiscardControlSocket();
     q->ResetSocket();
     connected = false;
@@ -306,7 +375,7 @@ void TVexFtpPrivate::ConnectionAttempt()
     if (peer.isEmpty()) {
         const QString answer = Ask(needServer).trimmed();
         if (answer.isEmpty()) {
-            RaiseError(ftpeNoServer);
+            RaiseError(ftpeNoServer, FtpText::NoServer);
             Ready();
             return;
         }
@@ -367,8 +436,7 @@ bool TVexFtpPrivate::CheckSocketError()
     QString text;
     if (!FtpErrorFromSocketError(q->LastError(), &error, &text))
         return false;
-    pendingErrorText = text;
-    RaiseFatal(error);
+    RaiseFatal(error, text);
     return true;
 }
 
@@ -379,36 +447,76 @@ void TVexFtpPrivate::HandleControlConnect()
     RaiseInfo(ftpiConnected, q->Address());
     connected = true;
     readerActive = false;
-    partialLine.clear();
+    controlLines.Clear();
     replyHandler = [this](const QString &reply) { HandleWelcomeReply(reply); };
+    awaitingReply = true;
+    KickWatchdog();
 }
 
 void TVexFtpPrivate::HandleControlTimeOut()
 {
-    pendingErrorText = FtpText::ClientTimedOut;
-    RaiseFatal(ftpeTimedOut);
+    RaiseFatal(ftpeTimedOut, FtpText::ClientTimedOut);
+}
+
+// ---------------------------------------------------------------------------
+// Time-out once connected
+
+void TVexFtpPrivate::KickWatchdog()
+{
+    // Progress of any kind (a command sent, text received, data moved) gives
+    // the server TimeOut seconds again. It comes with every block of a
+    // transfer, so it only notes the time; the timer, when it fires, looks
+    // how long ago that was.
+    const int seconds = q->TimeOut();
+    if (!connected || seconds <= 0) {
+        progressTimer.stop();
+        return;
+    }
+    lastProgress.start();
+    if (!progressTimer.isActive())
+        progressTimer.start(seconds * 1000);
+}
+
+void TVexFtpPrivate::WatchdogExpired()
+{
+    // Silence is only a fault while the server owes something: idle between
+    // operations, or while the owner judges a raw reply, nothing is due.
+    if (!connected || !(awaitingReply || TransferInProgress()))
+        return;
+    const qint64 left = qint64(q->TimeOut()) * 1000 - lastProgress.elapsed();
+    if (left > 0) {
+        progressTimer.start(int(left));
+        return;
+    }
+    RaiseFatal(ftpeTimedOut, FtpText::ClientTimedOut);
 }
 
 // ---------------------------------------------------------------------------
 // Commands and replies
 
-bool TVexFtpPrivate::IssueCommand(const QString &command, const TReplyHandler &handler)
+bool TVexFtpPrivate::IssueCommand(const QString &command, const TReplyHandler &handler, CommandLog log)
 {
     const QString line = command + QLatin1String("\r\n");
-    RaiseInfo(ftpiCommand, line);
-    QByteArray unsent = line.toUtf8();
+    RaiseInfo(ftpiCommand, log == CommandLog::Secret ? FtpText::MaskedPass : line);
+    const QByteArray bytes = line.toUtf8();
+    qsizetype offset = 0;
     const quint64 generation = controlGeneration;
-    while (!unsent.isEmpty()) {
-        const int sent = q->Send(unsent.constData(), int(unsent.size()));
+    while (offset < bytes.size()) {
+        const int sent = q->Send(bytes.constData() + offset, int(qMin<qsizetype>(bytes.size() - offset, INT_MAX)));
         if (CheckSocketError() || !connected || generation != controlGeneration)
             return false;
-        unsent.remove(0, sent);
+        offset += sent;
         // The control line rarely fills the socket buffer; when it does, wait
-        // for room (the socket reports FD_WRITE) while events keep flowing.
-        if (!unsent.isEmpty())
+        // for room while events keep flowing. Only a send that would block
+        // asks the socket for a write notification: after a partial send the
+        // next one is tried at once, and only when nothing went does the
+        // wait begin, ended by the notification that send asked for.
+        if (sent == 0 && offset < bytes.size())
             PumpOnce(true);
     }
     replyHandler = handler;
+    awaitingReply = true;
+    KickWatchdog();
     return true;
 }
 
@@ -428,43 +536,23 @@ void TVexFtpPrivate::HandleControlRead()
         readerActive = false;
         return generation == controlGeneration;
     };
-    char buffer[ControlReadSize + 1];
+    char buffer[ControlReadSize];
     for (;;) {
         const int count = q->Receive(buffer, ControlReadSize);
-        buffer[count > 0 ? count : 0] = '\0';
-        const QByteArray chunk(buffer); // up to the first zero byte
         if (CheckSocketError())
             return;
+        // By count: a zero byte is text like any other.
+        const QByteArrayView chunk(buffer, count > 0 ? count : 0);
         RaiseInfo(ftpiReceived, QString::fromUtf8(chunk));
         if (!alive || generation != controlGeneration)
             return;
         if (chunk.isEmpty())
             return;
-        QByteArray text = partialLine + chunk;
-        partialLine.clear();
-        qsizetype start = 0;
-        for (;;) {
-            const qsizetype lf = text.indexOf('\n', start);
-            // A server that never ends its line must not make it grow
-            // without bound: past the limit, the text so far is one line.
-            if ((lf < 0 ? text.size() : lf) - start > MaxReplyLineLength) {
-                const QByteArray line = text.mid(start, MaxReplyLineLength);
-                start += MaxReplyLineLength;
-                if (!process(line))
-                    return;
-                continue;
-            }
-            if (lf < 0)
-                break;
-            qsizetype end = lf;
-            if (end > start && text.at(end - 1) == '\r')
-                --end;
-            const QByteArray line = text.mid(start, end - start);
-            start = lf + 1;
-            if (!process(line))
-                return;
-        }
-        partialLine = text.mid(start);
+        // Text coming in is progress, whether or not it ends a reply: a long
+        // reply on a slow line is no silence.
+        KickWatchdog();
+        if (!controlLines.Feed(chunk, process))
+            return;
     }
 }
 
@@ -473,8 +561,9 @@ void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
     if (raw.isEmpty())
         return;
     const QString line = QString::fromUtf8(raw);
+    const bool coded = HasReplyCode(raw);
     if (multiLine) {
-        const bool closes = raw.size() >= 4 && raw.left(3) == multiLineCode && raw.at(3) == ' ';
+        const bool closes = coded && raw.at(3) == ' ' && raw.left(3) == multiLineCode;
         if (!closes) {
             if (multiLineText.size() < ReplyTextLimit) {
                 multiLineText += line;
@@ -483,7 +572,11 @@ void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
             }
             return;
         }
-    } else if (raw.size() >= 4 && raw.at(3) == '-') {
+    } else if (!coded) {
+        // Not a reply ("abc-", a bare "2", stray text): the log shows it as
+        // received, no step judges it.
+        return;
+    } else if (raw.at(3) == '-') {
         multiLine = true;
         multiLineCode = raw.left(3);
         multiLineText = line + QLatin1String("\r\n");
@@ -497,6 +590,10 @@ void TVexFtpPrivate::ProcessReplyLine(const QByteArray &raw)
         RaiseInfo(ftpiMultiLineReply);
     }
     lastReply = line;
+    // A preliminary reply leaves the final one still due.
+    if (raw.at(0) != '1')
+        awaitingReply = false;
+    KickWatchdog();
     if (replyHandler) {
         const TReplyHandler handler = replyHandler; // the handler may replace itself
         handler(line);
@@ -630,6 +727,8 @@ void TVexFtpPrivate::HandleControlClosed()
     ++controlGeneration;
     const bool wasConnected = connected;
     connected = false;
+    awaitingReply = false;
+    progressTimer.stop();
     if (retrying)
         return;
     if (attemptsLeft < 0) {

@@ -67,6 +67,15 @@ enum TVexFtpInfoNeeded {
     needUsername = 5,
 };
 
+// The answers to needFileExists that the client acts on. An empty answer
+// counts as Overwrite; anything else (Cancel is what an owner sends) skips
+// the file.
+namespace FtpAnswer {
+inline const QString Resume = QStringLiteral("Resume");
+inline const QString Overwrite = QStringLiteral("Overwrite");
+inline const QString Cancel = QStringLiteral("Cancel");
+}
+
 enum TVexFtpNotifyKind {
     nkDirectoryChanged = 1,
     nkDirectoryCreated = 2,
@@ -120,10 +129,44 @@ inline const QString UrlBadSyntax = QStringLiteral("Syntaxe invalide");
 inline const QString UrlUnexpected = QStringLiteral("Une erreur inattendue s'est produite lors de la décomposition de l'URL");
 inline const QString EntryFile = QStringLiteral("File");
 inline const QString EntryFolder = QStringLiteral("Folder");
+
+// Error texts that name what failed. %1 is a file or folder name unless
+// said otherwise; a server's reply line is quoted as it came.
+inline const QString NoLocalName = QStringLiteral("Aucun nom de fichier local n'a été donné");
+inline const QString NoRemoteName = QStringLiteral("Aucun nom de fichier distant n'a été donné");
+inline const QString LineBreakInName = QStringLiteral("Nom refusé, il contient un saut de ligne : « %1 »");
+inline const QString LocalCreateFailed = QStringLiteral("Impossible de créer le fichier local « %1 »");
+inline const QString LocalOpenFailed = QStringLiteral("Impossible d'ouvrir le fichier local « %1 »");
+inline const QString LocalWriteFailed =
+    QStringLiteral("Impossible d'écrire dans le fichier local « %1 » (disque plein ou erreur d'écriture)");
+inline const QString LocalReadFailed = QStringLiteral("Impossible de lire le fichier local « %1 »");
+// %1 the command as sent, %2 the file or folder, %3 the reply
+inline const QString CommandRefusedFor = QStringLiteral("Commande « %1 » refusée pour « %2 » : %3");
+// %1 the command as sent, %2 the reply
+inline const QString CommandRefused = QStringLiteral("Commande « %1 » refusée : %2");
+inline const QString PasvUnusable = QStringLiteral("Réponse au mode passif inutilisable pour « %1 » : %2");
+inline const QString NoLocalPort = QStringLiteral("Impossible d'ouvrir un port local pour la connexion de données de « %1 »");
+inline const QString DataConnectionFailed = QStringLiteral("Connexion de données impossible pour « %1 »");
+inline const QString DataConnectionLost = QStringLiteral("Connexion de données perdue pendant le transfert de « %1 »");
+// %1 the file, %2 the bytes the file holds, %3 the size the server announced
+inline const QString ShortDownload = QStringLiteral("Transfert incomplet de « %1 » : %2 octets reçus sur %3 annoncés");
+// %1 the folder, %2 how many lines were kept
+inline const QString ListingTooLong = QStringLiteral("Liste du dossier « %1 » trop longue, arrêtée après %2 lignes");
+inline const QString Interrupted = QStringLiteral("Interrompu avant la fin, connexion fermée : « %1 »");
+inline const QString ServerRefusedReply = QStringLiteral("Le serveur a refusé la connexion : %1");
+inline const QString LoginRefusedReply = QStringLiteral("Identification refusée par le serveur : %1");
+inline const QString QuitRefusedReply = QStringLiteral("Le serveur a refusé de fermer la session : %1");
+inline const QString NoServer = QStringLiteral("Aucun serveur n'a été indiqué");
+inline const QString FolderRefused = QStringLiteral("Impossible d'entrer dans le dossier « %1 » : %2");
+inline const QString UnexpectedSocketError =
+    QStringLiteral("Erreur inattendue interne au composant (Code Erreur WinSock: %1)");
 }
 
 // The engine default for an info raised without a text (empty when none).
 QString FtpInfoDefaultText(FtpInfo info);
+
+// The text of an error raised without one: every error carries a text.
+QString FtpErrorDefaultText(FtpError error);
 
 // Maps a socket error (WinSock number) to the client's error and its text.
 // Returns false for 0 and for the codes the client ignores (10038, 10057).

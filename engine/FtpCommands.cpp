@@ -7,13 +7,6 @@
 
 #include <QFile>
 
-namespace {
-bool Begins(const QString &reply, char digit)
-{
-    return !reply.isEmpty() && reply.at(0) == QLatin1Char(digit);
-}
-}
-
 // ---------------------------------------------------------------------------
 // Shared steps
 
@@ -41,8 +34,7 @@ void TVexFtpPrivate::WaitIfSynchronous()
 
 void TVexFtpPrivate::RaiseAccessDenied()
 {
-    pendingErrorText = FtpText::AccessDenied;
-    RaiseError(ftpeAccessDenied);
+    RaiseError(ftpeAccessDenied, FtpText::AccessDenied);
 }
 
 // The handler of MKD, DELE and raw commands: any refusal is an access error,
@@ -50,9 +42,9 @@ void TVexFtpPrivate::RaiseAccessDenied()
 // 1xx reply is not final: the handler waits for the one that follows.
 void TVexFtpPrivate::HandleFileCommandReply(const QString &reply)
 {
-    if (Begins(reply, '1'))
+    if (ReplyBegins(reply, '1'))
         return;
-    if (!Begins(reply, '2'))
+    if (!ReplyBegins(reply, '2'))
         RaiseAccessDenied();
     EndItem();
 }
@@ -81,7 +73,7 @@ void TVexFtp::ChangeToParent()
 // otherwise PWD asks for it.
 void TVexFtpPrivate::HandleCwdReply(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
+    if (!ReplyBegins(reply, '2')) {
         currentDirectory.clear();
         RaiseAccessDenied();
         EndItem();
@@ -97,12 +89,12 @@ void TVexFtpPrivate::HandleCwdReply(const QString &reply)
 
 void TVexFtpPrivate::HandlePwdReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         currentDirectory = QuotedPath(reply);
         if (serverType == ftpstNetTerm || serverType == ftpstServU)
             currentDirectory = StripDrivePrefix(currentDirectory);
     } else {
-        RaiseError(ftpeCommandFailed);
+        RaiseError(ftpeCommandFailed, FtpText::CommandRefused.arg(QStringLiteral("PWD"), reply));
     }
     EndItem();
 }
@@ -121,7 +113,7 @@ void TVexFtp::CreateDirectory(const QString &name)
 
 void TVexFtp::RemoveDirectories(const QStringList &names)
 {
-    d->RunListOperation(FtpOperation::RemoveDirectories, int(names.size()), [this, &names](int i) {
+    d->RunListOperation(FtpOperation::RemoveDirectories, names, [this, &names](int i) {
         const QString &name = names.at(i);
         if (!d->SendableArgument(name, ftpeBadRemoteName))
             return;
@@ -135,7 +127,7 @@ void TVexFtp::RemoveDirectories(const QStringList &names)
 // and the path its CWD reply reports (blanks included), which keys the cache.
 void TVexFtpPrivate::HandleRmdReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         QString path = removedDirectory;
         if (!path.startsWith(QLatin1Char('/'))) {
             path = currentDirectory;
@@ -153,7 +145,7 @@ void TVexFtpPrivate::HandleRmdReply(const QString &reply)
 
 void TVexFtp::DeleteFiles(const QStringList &names)
 {
-    d->RunListOperation(FtpOperation::DeleteFiles, int(names.size()), [this, &names](int i) {
+    d->RunListOperation(FtpOperation::DeleteFiles, names, [this, &names](int i) {
         const QString &name = names.at(i);
         if (d->SendableArgument(name, ftpeBadRemoteName))
             d->IssueCommand(QLatin1String("DELE ") + name, [this](const QString &r) { d->HandleFileCommandReply(r); });
@@ -175,7 +167,7 @@ void TVexFtp::Rename(const QString &oldName, const QString &newName)
 
 void TVexFtpPrivate::HandleRnfrReply(const QString &reply)
 {
-    if (Begins(reply, '3')) {
+    if (ReplyBegins(reply, '3')) {
         IssueCommand(QLatin1String("Rnto ") + renameTarget, [this](const QString &r) { HandleRntoReply(r); });
         return;
     }
@@ -185,7 +177,7 @@ void TVexFtpPrivate::HandleRnfrReply(const QString &reply)
 
 void TVexFtpPrivate::HandleRntoReply(const QString &reply)
 {
-    if (!Begins(reply, '2'))
+    if (!ReplyBegins(reply, '2'))
         RaiseAccessDenied();
     EndItem();
 }
@@ -209,12 +201,19 @@ void TVexFtp::SendCommand(const QString &text, const TReplyHandler &handler)
     if (!d->SendableArgument(text, ftpeAccessDenied))
         return;
     d->rememberedType.clear(); // the user may have changed it
+    // A password typed by hand stays out of the log, however it is written.
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace())
+        ++start;
+    const CommandLog log = QStringView(text).mid(start).startsWith(QLatin1String("PASS "), Qt::CaseInsensitive)
+        ? CommandLog::Secret
+        : CommandLog::Shown;
     if (handler) {
         d->callerCommandPending = true;
         d->callerCommandConnection = d->controlGeneration;
-        d->IssueCommand(text, handler);
+        d->IssueCommand(text, handler, log);
     } else {
-        d->IssueCommand(text, [this](const QString &r) { d->HandleFileCommandReply(r); });
+        d->IssueCommand(text, [this](const QString &r) { d->HandleFileCommandReply(r); }, log);
     }
 }
 
@@ -240,8 +239,7 @@ void TVexFtp::ConnectUrl(const QString &address)
     TFtpUrlParts parts;
     QString errorText;
     if (!SplitFtpUrl(address, parts, &errorText)) {
-        d->pendingErrorText = errorText;
-        d->RaiseError(ftpeBadUrl);
+        d->RaiseError(ftpeBadUrl, errorText);
         return;
     }
     if (!parts.hasUser) {
@@ -282,8 +280,8 @@ void TVexFtp::ConnectUrl(const QString &address)
 void TVexFtpPrivate::HandleQuitReply(const QString &reply)
 {
     loggedIn = false;
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeQuitRefused);
+    if (!ReplyBegins(reply, '2')) {
+        RaiseError(ftpeQuitRefused, FtpText::QuitRefusedReply.arg(reply));
         // The old connection is given up all the same. Its close is no
         // failed login: a retry would find the client still busy with this
         // address and stop there, leaving it busy and disconnected.
@@ -319,7 +317,7 @@ void TVexFtpPrivate::MarkAddressLoggedIn()
 // Judges the CWD of the address's path, or its PWD when it has none.
 void TVexFtpPrivate::HandleAddressCwdReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         operation = FtpOperation::ChangeDirectory;
         currentDirectory = QuotedPath(reply);
         MarkAddressLoggedIn();
@@ -344,8 +342,8 @@ void TVexFtpPrivate::HandleAddressCwdReply(const QString &reply)
 // Judges the CWD into the folder of a file address.
 void TVexFtpPrivate::HandleFileFolderCwdReply(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeBadRemoteName);
+    if (!ReplyBegins(reply, '2')) {
+        RaiseError(ftpeBadRemoteName, FtpText::FolderRefused.arg(navigationPath, reply));
         // Deliberately ended, like an unanswered question below: the login
         // itself went through, so the close is not retried.
         lastError = ftpeNone;
@@ -362,14 +360,15 @@ void TVexFtpPrivate::HandleFileFolderCwdReply(const QString &reply)
         q->Close();
         return;
     }
-    busy = false;
-    // This runs inside the control reader: a synchronous GetFile would wait
-    // here for replies that only this reader can deliver. The download
+    // The download is an operation of its own. It starts here without
+    // waiting, whatever Asynchronous says: this runs inside the control
+    // reader, which alone delivers the replies a wait would need. It
     // reports its end through its events like the rest of ConnectUrl.
-    const bool wasAsynchronous = asynchronous;
-    asynchronous = true;
-    q->GetFile(remote, local);
-    asynchronous = wasAsynchronous;
+    busy = false;
+    if (!BeginOperation())
+        return;
+    operation = FtpOperation::GetFile;
+    StartDownload(remote, local);
 }
 
 QString TVexFtp::CurrentUrl() const

@@ -10,11 +10,6 @@
 #include "FtpPrivate.h"
 
 namespace {
-bool Begins(const QString &reply, char digit)
-{
-    return !reply.isEmpty() && reply.at(0) == QLatin1Char(digit);
-}
-
 // "host" for port 21, "host:port" otherwise, in the two proxy schemes that
 // carry the target inside the user name.
 QString TargetWithPort(const QString &host, quint16 port, QChar separator)
@@ -57,7 +52,7 @@ TVexFtpServerType ServerTypeFromSyst(const QString &upper)
 }
 }
 
-void TVexFtpPrivate::IssueLoginCommand(const QString &command, const TReplyHandler &handler)
+void TVexFtpPrivate::IssueLoginCommand(const QString &command, const TReplyHandler &handler, CommandLog log)
 {
     // A line break inside a credential, a target or the starting directory
     // would put a second command on the wire. Nothing is sent: the step
@@ -66,7 +61,7 @@ void TVexFtpPrivate::IssueLoginCommand(const QString &command, const TReplyHandl
         handler(LocalRefusalReply);
         return;
     }
-    IssueCommand(command, handler);
+    IssueCommand(command, handler, log);
 }
 
 void TVexFtpPrivate::HandleWelcomeReply(const QString &reply)
@@ -75,8 +70,8 @@ void TVexFtpPrivate::HandleWelcomeReply(const QString &reply)
         operation = FtpOperation::Login;
     else if (urlState == UrlConnectState::QuitPending)
         urlState = UrlConnectState::NavigateAfterLogin;
-    if (!Begins(reply, '2')) {
-        RaiseFatal(ftpeServerRefused);
+    if (!ReplyBegins(reply, '2')) {
+        RaiseFatal(ftpeServerRefused, FtpText::ServerRefusedReply.arg(reply));
         return;
     }
     if (username.isEmpty())
@@ -123,47 +118,48 @@ void TVexFtpPrivate::SendFirstLoginCommand()
 
 void TVexFtpPrivate::HandleHostReply(const QString &reply)
 {
-    if (Begins(reply, '3'))
+    if (ReplyBegins(reply, '3'))
         SendUser();
     else
-        RaiseFatal(ftpeServerRefused);
+        RaiseFatal(ftpeServerRefused, FtpText::ServerRefusedReply.arg(reply));
 }
 
 void TVexFtpPrivate::HandleOpenReply(const QString &reply)
 {
-    if (Begins(reply, '2'))
+    if (ReplyBegins(reply, '2'))
         SendUser();
     else
-        RaiseFatal(ftpeServerRefused);
+        RaiseFatal(ftpeServerRefused, FtpText::ServerRefusedReply.arg(reply));
 }
 
 void TVexFtpPrivate::HandleProxyUserReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         IssueLoginCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
-    } else if (Begins(reply, '3')) {
+    } else if (ReplyBegins(reply, '3')) {
         if (proxyPassword.isEmpty())
             proxyPassword = Ask(needPassword);
-        IssueLoginCommand(QLatin1String("PASS ") + proxyPassword, [this](const QString &r) { HandleProxyPassReply(r); });
+        IssueLoginCommand(QLatin1String("PASS ") + proxyPassword, [this](const QString &r) { HandleProxyPassReply(r); },
+                          CommandLog::Secret);
     } else {
-        RaiseFatal(ftpeLoginRefused);
+        RaiseFatal(ftpeLoginRefused, FtpText::LoginRefusedReply.arg(reply));
     }
 }
 
 void TVexFtpPrivate::HandleProxyPassReply(const QString &reply)
 {
-    if (Begins(reply, '2'))
+    if (ReplyBegins(reply, '2'))
         IssueLoginCommand(QLatin1String("SITE ") + server, [this](const QString &r) { HandleSiteReply(r); });
     else
-        RaiseFatal(ftpeLoginRefused);
+        RaiseFatal(ftpeLoginRefused, FtpText::LoginRefusedReply.arg(reply));
 }
 
 void TVexFtpPrivate::HandleSiteReply(const QString &reply)
 {
-    if (Begins(reply, '2'))
+    if (ReplyBegins(reply, '2'))
         SendUser();
     else
-        RaiseFatal(ftpeCommandFailed);
+        RaiseFatal(ftpeCommandFailed, FtpText::CommandRefused.arg(QLatin1String("SITE ") + server, reply));
 }
 
 void TVexFtpPrivate::SendUser()
@@ -173,59 +169,72 @@ void TVexFtpPrivate::SendUser()
 
 void TVexFtpPrivate::HandleUserReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         StartProbes();
-    } else if (Begins(reply, '3')) {
+    } else if (ReplyBegins(reply, '3')) {
         if (password.isEmpty())
             password = Ask(needPassword);
-        IssueLoginCommand(QLatin1String("PASS ") + password, [this](const QString &r) { HandlePassReply(r); });
+        IssueLoginCommand(QLatin1String("PASS ") + password, [this](const QString &r) { HandlePassReply(r); },
+                          CommandLog::Secret);
     } else {
-        RaiseFatal(ftpeLoginRefused);
+        RaiseFatal(ftpeLoginRefused, FtpText::LoginRefusedReply.arg(reply));
     }
 }
 
 void TVexFtpPrivate::HandlePassReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         StartProbes();
-    } else if (Begins(reply, '3')) {
+    } else if (ReplyBegins(reply, '3')) {
         if (account.isEmpty())
             account = Ask(needAccount);
         IssueLoginCommand(QLatin1String("ACCT ") + account, [this](const QString &r) { HandleAcctReply(r); });
     } else {
-        RaiseFatal(ftpeLoginRefused);
+        RaiseFatal(ftpeLoginRefused, FtpText::LoginRefusedReply.arg(reply));
     }
 }
 
 void TVexFtpPrivate::HandleAcctReply(const QString &reply)
 {
-    if (Begins(reply, '2'))
+    if (ReplyBegins(reply, '2'))
         StartProbes();
     else
-        RaiseFatal(ftpeLoginRefused);
+        RaiseFatal(ftpeLoginRefused, FtpText::LoginRefusedReply.arg(reply));
 }
 
 void TVexFtpPrivate::StartProbes()
 {
     if (serverType != ftpstAutoDetect)
-        IssueCommand(QStringLiteral("REST 100"), [this](const QString &r) { HandleRestProbeReply(r); });
+        StartRestartProbe();
     else
         IssueCommand(QStringLiteral("SYST"), [this](const QString &r) { HandleSystReply(r); });
 }
 
 void TVexFtpPrivate::HandleSystReply(const QString &reply)
 {
-    if (Begins(reply, '5')) {
+    if (ReplyBegins(reply, '5')) {
         serverType = ftpstDefault;
     } else if (serverType == ftpstAutoDetect) {
         serverType = ServerTypeFromSyst(reply.mid(4, 99).toUpper());
     }
-    IssueCommand(QStringLiteral("REST 100"), [this](const QString &r) { HandleRestProbeReply(r); });
+    StartRestartProbe();
+}
+
+void TVexFtpPrivate::StartRestartProbe()
+{
+    // Servers may refuse a restart offset in ASCII mode, the type a session
+    // starts in (pyftpdlib and proftpd answer 501), and resumed transfers
+    // run in binary: the probe asks in binary mode, whatever the type reply
+    // says. The type is not remembered: as after any new connection, the
+    // first transfer makes sure of its own.
+    IssueCommand(QStringLiteral("TYPE I"), [this](const QString &) {
+        IssueCommand(QStringLiteral("REST 100"), [this](const QString &r) { HandleRestProbeReply(r); });
+    });
 }
 
 void TVexFtpPrivate::HandleRestProbeReply(const QString &reply)
 {
-    if (Begins(reply, '3')) {
+    if (ReplyBegins(reply, '3')) {
         resumeSupported = true;
         RaiseInfo(ftpiResumeSupported, FtpText::ResumeSupported);
         IssueCommand(QStringLiteral("REST 0"), [this](const QString &r) { HandleRestZeroReply(r); });
@@ -255,7 +264,7 @@ void TVexFtpPrivate::DirectoryStep()
 
 void TVexFtpPrivate::HandleInitialCwdReply(const QString &reply)
 {
-    if (Begins(reply, '2'))
+    if (ReplyBegins(reply, '2'))
         currentDirectory = QuotedPath(reply);
     if (!currentDirectory.isEmpty())
         FinishLogin();
@@ -265,8 +274,8 @@ void TVexFtpPrivate::HandleInitialCwdReply(const QString &reply)
 
 void TVexFtpPrivate::HandleLoginPwdReply(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseFatal(ftpeCommandFailed);
+    if (!ReplyBegins(reply, '2')) {
+        RaiseFatal(ftpeCommandFailed, FtpText::CommandRefused.arg(QStringLiteral("PWD"), reply));
         return;
     }
     currentDirectory = QuotedPath(reply);

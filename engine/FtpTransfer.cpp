@@ -1,18 +1,23 @@
-// Data connections (passive and active), the directory listing with its
-// cache path, downloads and uploads with resume, and the list operations
-// that run several items as one operation.
+// Listings (with their cache path), downloads and uploads with resume, and
+// the list operations that run several items as one operation.
+//
+// An item ends when both of its sides are done: the data side (the data
+// connection closed, or an upload's last byte sent) and the reply side (the
+// transfer command's final 2xx), in either order; or at its first failure.
 
 #include "FtpCache.h"
 #include "FtpPrivate.h"
+#include "FtpTransferTesting.h"
 #include "SocketErrors.h"
 
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
-bool Begins(const QString &reply, char digit)
-{
-    return !reply.isEmpty() && reply.at(0) == QLatin1Char(digit);
-}
+// Where a listing stops; tests lower them.
+int listingLineLimit = MaxListingLines;
+qint64 listingByteLimit = MaxListingBytes;
 
 // The number after the reply code ("213 1234"); 0 when it is not one.
 qint64 SizeFromReply(const QString &reply)
@@ -22,92 +27,182 @@ qint64 SizeFromReply(const QString &reply)
     return ok && value >= 0 ? value : 0;
 }
 
-// Takes "h1,h2,h3,h4,p1,p2" from inside the parentheses of a 227 reply.
-bool ParsePasvPort(const QString &reply, quint16 *port)
+// The text after the last "(" of a 150 reply, up to the blank that follows
+// ("(12345 bytes)" gives "12345"); empty when there is none.
+QString AnnouncedSize(const QString &reply)
 {
-    const qsizetype open = reply.indexOf(QLatin1Char('('));
+    const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
     if (open < 0)
-        return false;
-    const qsizetype close = reply.indexOf(QLatin1Char(')'), open + 1);
-    if (close < 0)
-        return false;
-    const QStringList parts = reply.mid(open + 1, close - open - 1).trimmed().split(QLatin1Char(','));
-    if (parts.size() != 6)
-        return false;
-    int numbers[6];
-    for (int i = 0; i < 6; ++i) {
-        bool ok = false;
-        numbers[i] = parts.at(i).trimmed().toInt(&ok);
-        if (!ok || numbers[i] < 0 || numbers[i] > 255)
-            return false;
-    }
-    *port = quint16(numbers[4] * 256 + numbers[5]);
-    return *port != 0;
+        return QString();
+    const qsizetype blank = reply.indexOf(QLatin1Char(' '), open + 1);
+    if (blank < 0)
+        return QString();
+    return reply.mid(open + 1, blank - open - 1);
 }
+
+// A regular file (or a link to one): replaced through a file beside it.
+// Devices and pipes are written in place.
+bool IsRegularFile(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+}
+
+void SetListingLimitsForTesting(int lines, qint64 bytes)
+{
+    listingLineLimit = lines > 0 ? lines : MaxListingLines;
+    listingByteLimit = bytes > 0 ? bytes : MaxListingBytes;
 }
 
 // ---------------------------------------------------------------------------
-// Data sockets
+// Items
 
-void TVexFtpPrivate::InitDataSockets()
+void TVexFtpPrivate::BeginItem(TransferKind kind, const QString &remote, const QString &local)
 {
-    dataSocket = new TVexSocket(q);
-    listenSocket = new TVexSocket(q);
-    listenSocket->OnAccept = [this](TVexSocket *) { AcceptDataConnection(); };
+    transferKind = kind;
+    remoteFileName = remote;
+    localFileName = local;
+    if (!listRunning)
+        itemName = kind == TransferKind::Listing ? currentDirectory : remote;
+    itemRunning = true;
+    itemErrorMark = errorCount;
+    restartOffset = 0;
+    expectedSize = -1;
+    dataDone = false;
+    replyDone = false;
+    dataCutShort = false;
+    uploadFailed = false;
+    storIssued = false;
+    uploadWriteWaiting = false;
+    unsentFrom = unsentTo = 0;
 }
 
-void TVexFtpPrivate::AcceptDataConnection()
+bool TVexFtpPrivate::ItemFailed() const
 {
-    // A server may connect back as soon as it accepts PORT, before the
-    // reply has let us wire the transfer: the connection then waits in the
-    // listening socket's queue until the wiring takes it.
-    if (!activeOpened) {
-        acceptWaiting = true;
-        return;
-    }
-    const TSocketEvent opened = activeOpened;
-    opened(listenSocket);
+    return errorCount != itemErrorMark;
 }
 
-void TVexFtpPrivate::ShutdownDataSockets()
+// What the running transfer is about, for the texts of its errors: the
+// remote file, or the folder being listed.
+QString TVexFtpPrivate::ItemSubject() const
+{
+    return transferKind == TransferKind::Listing ? currentDirectory : remoteFileName;
+}
+
+// The failing step: nothing of the item runs after it.
+void TVexFtpPrivate::FailStep(FtpError error, const QString &text)
 {
     CloseDataConnection();
-    listenSocket->OnAccept = nullptr;
+    RaiseError(error, text);
+    EndItem();
 }
 
-void TVexFtpPrivate::CloseDataConnection()
+// A preparatory command (TYPE, PASV, PORT) that the server refused.
+void TVexFtpPrivate::RefuseStep(const QString &command, const QString &reply)
 {
-    // Used on failures: nothing of the transfer may run after this.
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    acceptWaiting = false;
-    dataSocket->Close();
-    listenSocket->Close();
-    CloseLocalFile();
+    if (command.startsWith(QLatin1String("TYPE ")))
+        rememberedType.clear(); // the server did not take it
+    FailStep(ftpeCommandFailed, FtpText::CommandRefusedFor.arg(command, ItemSubject(), reply));
 }
 
-void TVexFtpPrivate::WireDataSocket(TSocketEvent reader, TSocketEvent writer, TSocketEvent closed, TSocketEvent opened)
+// The final reply of LIST, RETR or STOR is a refusal. When the client had
+// itself cut the data short, and said so, the refusal is only the server's
+// answer to that.
+void TVexFtpPrivate::RefuseTransfer()
 {
-    dataSocket->OnRead = std::move(reader);
-    dataSocket->OnWrite = std::move(writer);
-    dataSocket->OnClose = std::move(closed);
-    if (passive) {
-        dataSocket->OnConnect = std::move(opened);
-        activeOpened = nullptr;
-    } else {
-        dataSocket->OnConnect = nullptr;
-        activeOpened = std::move(opened);
-        if (activeOpened && acceptWaiting) {
-            acceptWaiting = false;
-            const TSocketEvent call = activeOpened;
-            call(listenSocket);
+    if (dataCutShort) {
+        CloseDataConnection();
+        EndItem();
+        return;
+    }
+    FailStep(ftpeAccessDenied, FtpText::AccessDenied);
+}
+
+void TVexFtpPrivate::DataSideDone()
+{
+    dataDone = true;
+    if (replyDone)
+        FinishItem();
+}
+
+void TVexFtpPrivate::ReplySideDone()
+{
+    replyDone = true;
+    if (dataDone)
+        FinishItem();
+}
+
+void TVexFtpPrivate::FinishItem()
+{
+    // An item that already said why it failed ends without more: a download
+    // not kept leaves its target as it was.
+    if (ItemFailed()) {
+        CloseDataConnection();
+        EndItem();
+        return;
+    }
+    if (transferKind == TransferKind::Download && !FinishDownload())
+        return;
+    EndItem();
+}
+
+// Keeps what a successful download received; false when it failed after all
+// (the error raised, the item ended).
+bool TVexFtpPrivate::FinishDownload()
+{
+    const qint64 received = restartOffset + bytesTransferred;
+    // A size is only comparable in binary mode: ASCII mode may change line
+    // ends on the way.
+    if (transferMode == BinaryTransfer && expectedSize >= 0 && received < expectedSize) {
+        FailStep(ftpeDataConnection, FtpText::ShortDownload.arg(remoteFileName, QString::number(received),
+                                                                QString::number(expectedSize)));
+        return false;
+    }
+    if (saveFile && fileOpen) {
+        const bool saved = saveFile->commit();
+        saveFile.reset();
+        output = nullptr;
+        fileOpen = false;
+        if (!saved) {
+            FailStep(ftpeLocalFileWrite, FtpText::LocalWriteFailed.arg(localFileName));
+            return false;
         }
     }
+    CloseLocalFile();
+    return true;
+}
+
+void TVexFtpPrivate::EndItem()
+{
+    itemRunning = false;
+    transferKind = TransferKind::None;
+    Ready();
+}
+
+void TVexFtpPrivate::SkipItem()
+{
+    if (!listRunning)
+        operation = FtpOperation::None;
+    EndItem();
 }
 
 void TVexFtpPrivate::CloseLocalFile()
 {
+    // A fresh download that did not succeed never replaces a file that was
+    // there. Where there was none, what did arrive is kept under the name,
+    // so that the download can be resumed later (its error has been said);
+    // when nothing arrived, nothing is left.
+    if (saveFile) {
+        if (partialKept && fileOpen && saveFile->pos() > 0)
+            saveFile->commit();
+        else
+            saveFile->cancelWriting();
+        saveFile.reset();
+    }
     if (localFile.isOpen())
         localFile.close();
+    output = nullptr;
     fileOpen = false;
 }
 
@@ -123,16 +218,35 @@ void TVexFtpPrivate::UpdateElapsed()
     elapsed = transferClock.isValid() ? transferClock.elapsed() : 0;
 }
 
+// The names of a transfer item; false (the error raised, the item ended)
+// when one cannot be used.
+bool TVexFtpPrivate::UsableNames(const QString &remote, const QString &local)
+{
+    if (remote.isEmpty())
+        RaiseError(ftpeBadRemoteName, FtpText::NoRemoteName);
+    else if (!HasLineBreak(remote, ftpeBadRemoteName) && local.isEmpty())
+        RaiseError(ftpeLocalFileOpen, FtpText::NoLocalName);
+    if (!ItemFailed()) {
+        CloseLocalFile();
+        return true;
+    }
+    EndItem();
+    return false;
+}
+
 bool TVexFtpPrivate::HasLineBreak(const QString &argument, FtpError error)
 {
     // A name carrying CR or LF would smuggle a second command onto the
     // control connection.
     if (!argument.contains(QLatin1Char('\r')) && !argument.contains(QLatin1Char('\n')))
         return false;
-    if (error == ftpeAccessDenied)
-        pendingErrorText = FtpText::AccessDenied;
-    RaiseError(error);
+    RaiseError(error, error == ftpeAccessDenied ? FtpText::AccessDenied : FtpText::LineBreakInName.arg(argument));
     return true;
+}
+
+QString TVexFtpPrivate::TransferType() const
+{
+    return transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I");
 }
 
 void TVexFtpPrivate::EnsureTransferType(const QString &type, const TReplyHandler &step)
@@ -145,114 +259,11 @@ void TVexFtpPrivate::EnsureTransferType(const QString &type, const TReplyHandler
     }
 }
 
-void TVexFtpPrivate::DataConnectionStep(const QString &reply)
-{
-    dataDone = false;
-    replyDone = false;
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
-        CloseLocalFile();
-        EndItem();
-        return;
-    }
-    if (passive) {
-        IssueCommand(QStringLiteral("PASV"), [this](const QString &r) { HandlePasvReply(r); });
-    } else {
-        const QString argument = BuildPortArgument();
-        if (argument.isEmpty()) {
-            // Closing the control connection ends the operation.
-            RaiseFatal(ftpeDataConnection);
-            return;
-        }
-        IssueCommand(QLatin1String("PORT ") + argument, dataContinuation);
-    }
-}
-
-void TVexFtpPrivate::HandlePasvReply(const QString &reply)
-{
-    quint16 dataPort = 0;
-    if (!Begins(reply, '2') || !dataContinuation || !ParsePasvPort(reply, &dataPort)) {
-        RaiseError(ftpeCommandFailed);
-        CloseLocalFile();
-        EndItem();
-        return;
-    }
-    // The data connection goes to the server we are talking to, whatever
-    // address the reply names: a hostile server must not aim us elsewhere.
-    const QString peer = q->AddressText();
-    dataSocket->SetAddressField(peer);
-    dataSocket->SetAddress(peer);
-    dataSocket->SetPort(dataPort);
-    dataSocket->CreateSocket();
-    dataSocket->Connect();
-    listingPartial.clear();
-    const TReplyHandler continuation = dataContinuation;
-    continuation(ContinueReply);
-}
-
-QString TVexFtpPrivate::BuildPortArgument()
-{
-    listenSocket->Close();
-    acceptWaiting = false;
-    listenSocket->SetAddress(q->LocalAddress());
-    listenSocket->SetPort(0);
-    listenSocket->CreateSocket();
-    listenSocket->Listen();
-    listingPartial.clear();
-    if (listenSocket->LastError() != 0)
-        return QString();
-    const quint16 localPort = listenSocket->LocalPort();
-    QString address = listenSocket->LocalAddress();
-    if (address.isEmpty() || localPort == 0)
-        return QString();
-    address.replace(QLatin1Char('.'), QLatin1Char(','));
-    return address + QLatin1Char(',') + QString::number(localPort / 256) + QLatin1Char(',')
-        + QString::number(localPort % 256);
-}
-
-void TVexFtpPrivate::DataOpened(bool upload)
-{
-    if (!passive) {
-        dataSocket->Accept(listenSocket);
-        // One connection per transfer: a second one must not replace it.
-        if (dataSocket->LastError() == 0) {
-            activeOpened = nullptr;
-            listenSocket->Close();
-        }
-    }
-    const quint16 error = dataSocket->LastError();
-    if (error == 0) {
-        bytesTransferred = 0;
-        failed = false;
-        transferClock.start();
-        elapsed = 0;
-        listingPartial.clear();
-        if (upload) {
-            // The writer starts on the connection's first write notification.
-            uploadLocalSize = localFile.size();
-            RaiseInfo(ftpiTransferSize, QString::number(uploadLocalSize));
-        }
-    } else if (upload || error != WinSock::NotSocket) {
-        RaiseFatal(ftpeDataConnection);
-    }
-}
-
 // ---------------------------------------------------------------------------
-// Ending items and list operations
+// List operations
 
-void TVexFtpPrivate::EndItem()
-{
-    Ready();
-}
-
-void TVexFtpPrivate::SkipItem()
-{
-    if (!listRunning)
-        operation = FtpOperation::None;
-    Ready();
-}
-
-void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, const std::function<void(int)> &startItem)
+void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, const QStringList &names,
+                                      const std::function<void(int)> &startItem)
 {
     if (!BeginOperation())
         return;
@@ -260,10 +271,12 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
     listRunning = true;
     listAbandoned = false;
     QPointer<TVexFtp> alive(q);
-    for (int i = 0; i < count && !listAbandoned && connected; ++i) {
+    for (int i = 0; i < names.size() && !listAbandoned && connected; ++i) {
         itemPending = true;
+        itemRunning = true;
+        itemName = names.at(i);
+        itemErrorMark = errorCount;
         startItem(i);
-        listItemStarting = false;
         while (alive && itemPending && !listAbandoned && connected)
             PumpOnce(true);
         if (!alive)
@@ -277,6 +290,7 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
     if (!alive)
         return;
     listRunning = false;
+    itemRunning = false;
     // A list cut short by a lost connection still ends with its one
     // completion event.
     operation = listOperation;
@@ -286,17 +300,24 @@ void TVexFtpPrivate::RunListOperation(FtpOperation listOperation, int count, con
 void TVexFtpPrivate::AbandonTransfers()
 {
     // Without its control connection no transfer can end properly: what has
-    // already arrived on the data connection is kept, then the data
-    // connection, the listener and the local file go, so that a stalled or
-    // late data connection neither writes nor ends an operation that the
-    // disconnection ended.
+    // already arrived on the data connection is read, then the data
+    // connection, the listener and the local file go (a download not yet
+    // kept leaves its target as it was), so that a stalled or late data
+    // connection neither writes nor ends an operation that the disconnection
+    // ended.
     if (dataSocket->Established() && dataSocket->OnRead) {
         const TSocketEvent reader = dataSocket->OnRead;
         reader(dataSocket);
     }
     CloseDataConnection();
+    transferKind = TransferKind::None;
     if (!listRunning)
         return;
+    // The list still ends with its completion event: the item cut short
+    // says first that it did not finish, unless it already failed.
+    if (itemRunning && !ItemFailed())
+        RaiseError(ftpeConnectionAborted, FtpText::Interrupted.arg(itemName));
+    itemRunning = false;
     listAbandoned = true;
     itemPending = false;
 }
@@ -327,19 +348,8 @@ void TVexFtp::ListDirectory()
     if (!d->BeginOperation())
         return;
     d->operation = FtpOperation::List;
-    d->fromCache = false;
-    // A listing that fails before LIST leaves empty lists, not the entries
-    // of whatever folder was listed before.
-    d->newFiles.Clear();
-    d->newDirectories.Clear();
-    if (d->HasLineBreak(d->fileMask, ftpeBadRemoteName)) {
-        d->EndItem();
-        return;
-    }
-    d->dataContinuation = [this](const QString &r) { d->ListStep(r); };
-    d->EnsureTransferType(QStringLiteral("A"), [this](const QString &r) { d->DataConnectionStep(r); });
-    if (!d->asynchronous)
-        d->WaitWhileBusy();
+    d->StartListing();
+    d->WaitIfSynchronous();
 }
 
 bool TVexFtpPrivate::ServeListingFromCache()
@@ -361,20 +371,36 @@ bool TVexFtpPrivate::ServeListingFromCache()
     return true;
 }
 
-void TVexFtpPrivate::ListStep(const QString &reply)
+void TVexFtpPrivate::StartListing()
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
-        CloseDataConnection();
+    fromCache = false;
+    BeginItem(TransferKind::Listing, QString(), QString());
+    // A listing that fails before LIST leaves empty lists, not the entries
+    // of whatever folder was listed before.
+    newFiles.Clear();
+    newDirectories.Clear();
+    if (HasLineBreak(fileMask, ftpeBadRemoteName)) {
         EndItem();
         return;
     }
-    WireDataSocket([this](TVexSocket *) { ReadListingData(); }, nullptr,
-                   [this](TVexSocket *) { ListingClosed(); }, [this](TVexSocket *) { DataOpened(false); });
+    dataContinuation = [this](const QString &r) { ListStep(r); };
+    EnsureTransferType(QStringLiteral("A"), [this](const QString &r) { DataConnectionStep(r); });
+}
+
+void TVexFtpPrivate::ListStep(const QString &reply)
+{
+    if (!ReplyBegins(reply, '2')) {
+        RefuseStep(QStringLiteral("PORT"), reply);
+        return;
+    }
+    WireDataSocket([this](TVexSocket *) { ReadListingData(); }, nullptr, [this](TVexSocket *) { ListingClosed(); },
+                   [this](TVexSocket *) { DataOpened(); });
     listingLines.clear();
     newFiles.Clear();
     newDirectories.Clear();
     listingLineCount = 0;
+    listingBytes = 0;
+    listingCapped = false;
     listState.Reset();
     const QString command = fileMask.isEmpty() ? QStringLiteral("LIST") : QLatin1String("LIST ") + fileMask;
     if (IssueCommand(command, [this](const QString &r) { HandleListReply(r); }))
@@ -383,31 +409,42 @@ void TVexFtpPrivate::ListStep(const QString &reply)
 
 void TVexFtpPrivate::ReadListingData()
 {
-    char buffer[ListingReadSize + 1];
+    char buffer[ListingReadSize];
     const int count = dataSocket->Receive(buffer, ListingReadSize);
     const quint16 error = dataSocket->LastError();
     if (error != 0 && error != WinSock::NotSocket) {
-        RaiseFatal(ftpeDataConnection);
+        RaiseFatal(ftpeDataConnection, FtpText::DataConnectionLost.arg(ItemSubject()));
         return;
     }
-    buffer[count > 0 ? count : 0] = '\0';
-    const QByteArray chunk(buffer); // up to the first zero byte
-    bytesTransferred += chunk.size();
-    QByteArray text = listingPartial + chunk;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype lf = text.indexOf('\n', start);
-        if (lf < 0)
-            break;
-        qsizetype end = lf;
-        if (end > start && text.at(end - 1) == '\r')
-            --end;
-        const QString line = QString::fromUtf8(text.constData() + start, end - start);
-        start = lf + 1;
+    if (count <= 0 || listingCapped)
+        return;
+    KickWatchdog();
+    // By count: a zero byte is listing text like any other.
+    bytesTransferred += count;
+    listingBytes += count;
+    listingSplitter.Feed(QByteArrayView(buffer, count), [this](const QByteArray &line) { return TakeListingLine(line); });
+    if (!listingCapped && listingBytes > listingByteLimit)
+        TakeListingLine(QByteArray()); // stops the listing
+}
+
+// One line of listing data; false once the listing has grown too long (it is
+// then stopped: the data connection is closed, the server's reply ends it).
+bool TVexFtpPrivate::TakeListingLine(const QByteArray &line)
+{
+    if (listingCapped)
+        return false;
+    if (listingLineCount >= listingLineLimit || listingBytes > listingByteLimit) {
+        listingCapped = true;
+        dataCutShort = true;
+        RaiseError(ftpeDataConnection, FtpText::ListingTooLong.arg(currentDirectory, QString::number(listingLineCount)));
+        CloseDataSockets();
         UpdateElapsed();
-        AcceptListingLine(line);
+        DataSideDone();
+        return false;
     }
-    listingPartial = text.mid(start);
+    UpdateElapsed();
+    AcceptListingLine(QString::fromUtf8(line));
+    return true;
 }
 
 void TVexFtpPrivate::AcceptListingLine(const QString &line)
@@ -431,29 +468,32 @@ void TVexFtpPrivate::AcceptListingLine(const QString &line)
 
 void TVexFtpPrivate::HandleListReply(const QString &reply)
 {
-    if (Begins(reply, '1'))
+    if (ReplyBegins(reply, '1'))
         return;
-    if (Begins(reply, '2')) {
-        replyDone = true;
-        if (dataDone)
-            EndItem();
+    if (ReplyBegins(reply, '2')) {
+        ReplySideDone();
         return;
     }
-    FailTransfer(ftpeAccessDenied, FtpText::AccessDenied);
+    RefuseTransfer();
 }
 
 void TVexFtpPrivate::ListingClosed()
 {
     ReadListingData();
+    if (!TransferInProgress())
+        return; // the last read stopped the listing, or failed
+    // A last line without its line end is a line all the same.
+    const QByteArray rest = listingSplitter.TakeRest();
+    if (!rest.isEmpty())
+        TakeListingLine(rest.endsWith('\r') ? rest.chopped(1) : rest);
+    if (!TransferInProgress())
+        return;
+    KickWatchdog();
     UpdateElapsed();
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    dataSocket->Close();
-    listenSocket->Close();
+    CloseDataSockets();
     RaiseInfo(ftpiListingDataDone);
     RaiseInfo(ftpiTransferDone);
-    dataDone = true;
-    if (replyDone)
-        EndItem();
+    DataSideDone();
 }
 
 void TVexFtpPrivate::CompleteListing()
@@ -468,88 +508,104 @@ void TVexFtpPrivate::CompleteListing()
     }
 }
 
-void TVexFtpPrivate::FailTransfer(FtpError error, const QString &text)
-{
-    CloseDataConnection();
-    pendingErrorText = text;
-    RaiseError(error);
-    EndItem();
-}
-
 // ---------------------------------------------------------------------------
 // Download
 
 void TVexFtp::GetFile(const QString &remoteName, const QString &localName)
 {
-    // Only the list itself starts its items; a call from a hook while the
-    // list runs is refused like any other operation asked while busy.
-    const bool listItem = d->listItemStarting;
-    d->listItemStarting = false;
-    if (!listItem) {
-        if (!d->BeginOperation())
-            return;
-        d->operation = FtpOperation::GetFile;
-    }
+    if (!d->BeginOperation())
+        return;
+    d->operation = FtpOperation::GetFile;
     d->StartDownload(remoteName, localName);
-    if (!d->asynchronous && !listItem)
-        d->WaitWhileBusy();
+    d->WaitIfSynchronous();
 }
 
 void TVexFtp::GetFiles(const QStringList &remoteNames, const QStringList &localNames)
 {
     if (remoteNames.size() != localNames.size())
         return;
-    d->RunListOperation(FtpOperation::GetFiles, int(remoteNames.size()),
-                        [&](int i) {
-                            d->listItemStarting = true;
-                            GetFile(remoteNames.at(i), localNames.at(i));
-                        });
+    d->RunListOperation(FtpOperation::GetFiles, remoteNames,
+                        [&](int i) { d->StartDownload(remoteNames.at(i), localNames.at(i)); });
 }
 
 void TVexFtpPrivate::StartDownload(const QString &remote, const QString &local)
 {
-    remoteFileName = remote;
-    localFileName = local;
-    restartOffset = 0;
-    if (remote.isEmpty() || HasLineBreak(remote, ftpeBadRemoteName)) {
-        if (remote.isEmpty())
-            RaiseError(ftpeBadRemoteName);
-        EndItem();
+    BeginItem(TransferKind::Download, remote, local);
+    if (!UsableNames(remote, local))
         return;
-    }
-    if (local.isEmpty()) {
-        RaiseError(ftpeLocalFileOpen);
-        EndItem();
-        return;
-    }
-    CloseLocalFile();
-    localFile.setFileName(local);
     const bool exists = QFileInfo::exists(local);
-    // Unbuffered: a block that the disk cannot take must fail at its own
-    // write, not later at a flush whose failure nobody would see.
-    const QIODevice::OpenMode mode = exists ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate);
-    if (!localFile.open(mode | QIODevice::Unbuffered)) {
-        RaiseError(ftpeLocalFileOpen);
+    if (exists) {
+        // Opened now so that a file we could not write fails before any
+        // question; it is only emptied by replacing it once a fresh
+        // download has succeeded, or appended to by a resumed one.
+        localFile.setFileName(local);
+        // Unbuffered: a block that the disk cannot take must fail at its
+        // own write, not later at a flush whose failure nobody would see.
+        if (!localFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+            RaiseError(ftpeLocalFileOpen, FtpText::LocalOpenFailed.arg(local));
+            EndItem();
+            return;
+        }
+        fileOpen = true;
+        EnsureTransferType(TransferType(), [this](const QString &) { AskDownloadExists(); });
+        return;
+    }
+    // A new file is created beside its name and only gets it once the
+    // download has succeeded: a refused or broken one leaves nothing.
+    if (!OpenFreshOutput()) {
         EndItem();
         return;
     }
-    fileOpen = true;
-    dataDone = false;
-    replyDone = false;
-    const QString type = transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I");
-    if (exists) {
-        EnsureTransferType(type, [this](const QString &) { AskDownloadExists(); });
-    } else {
-        dataContinuation = [this](const QString &r) { FreshRetrStep(r); };
-        EnsureTransferType(type, [this](const QString &r) { DataConnectionStep(r); });
+    dataContinuation = [this](const QString &r) { FreshRetrStep(r); };
+    EnsureTransferType(TransferType(), [this](const QString &r) { DataConnectionStep(r); });
+}
+
+// Opens what a fresh download writes into: a file beside a regular target,
+// the target itself for a device or a pipe. False (the error raised) when
+// it cannot be opened.
+bool TVexFtpPrivate::OpenFreshOutput()
+{
+    if (saveFile && fileOpen)
+        return true;
+    const bool inPlace = QFileInfo::exists(localFileName) && !IsRegularFile(localFileName);
+    if (inPlace) {
+        if (!localFile.isOpen()) {
+            localFile.setFileName(localFileName);
+            if (!localFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+                RaiseError(ftpeLocalFileOpen, FtpText::LocalOpenFailed.arg(localFileName));
+                return false;
+            }
+        }
+        // A device or a pipe has nothing to empty and no position.
+        if (!localFile.isSequential()) {
+            localFile.resize(0);
+            localFile.seek(0);
+        }
+        output = &localFile;
+        fileOpen = true;
+        return true;
     }
+    if (localFile.isOpen())
+        localFile.close();
+    partialKept = !QFileInfo::exists(localFileName);
+    // The new file takes the permissions of the one it replaces.
+    saveFile = std::make_unique<QSaveFile>(localFileName);
+    if (!saveFile->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        saveFile.reset();
+        fileOpen = false;
+        RaiseError(ftpeLocalFileOpen, FtpText::LocalCreateFailed.arg(localFileName));
+        return false;
+    }
+    output = saveFile.get();
+    fileOpen = true;
+    return true;
 }
 
 void TVexFtpPrivate::AskDownloadExists()
 {
     remoteSize = 0;
     const QString answer = Ask(needFileExists);
-    if (answer == QLatin1String("Resume")) {
+    if (answer == FtpAnswer::Resume) {
         if (!resumeSupported) {
             RaiseInfo(ftpiResumeUnavailable);
             CloseLocalFile();
@@ -560,7 +616,7 @@ void TVexFtpPrivate::AskDownloadExists()
         } else {
             HandleDownloadSizeReply(QStringLiteral("500"));
         }
-    } else if (answer.isEmpty() || answer == QLatin1String("Overwrite")) {
+    } else if (answer.isEmpty() || answer == FtpAnswer::Overwrite) {
         dataContinuation = [this](const QString &r) { FreshRetrStep(r); };
         DataConnectionStep(ContinueReply);
     } else {
@@ -572,8 +628,9 @@ void TVexFtpPrivate::AskDownloadExists()
 void TVexFtpPrivate::HandleDownloadSizeReply(const QString &reply)
 {
     const qint64 localSize = localFile.size();
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         remoteSize = SizeFromReply(reply);
+        expectedSize = remoteSize;
         if (remoteSize >= localSize && localSize != 0) {
             if (remoteSize == localSize) {
                 RaiseInfo(ftpiNothingToDo, FtpText::NothingToDo);
@@ -597,35 +654,36 @@ void TVexFtpPrivate::HandleDownloadSizeReply(const QString &reply)
     DataConnectionStep(ContinueReply);
 }
 
+// The PORT reply (or the PASV step's continuation) of a download: false
+// when the step failed and the item ended.
+bool TVexFtpPrivate::WireDownload(const QString &reply, const QString &step)
+{
+    if (!ReplyBegins(reply, '2')) {
+        RefuseStep(step, reply);
+        return false;
+    }
+    WireDataSocket([this](TVexSocket *) { ReadDownloadData(); }, nullptr, [this](TVexSocket *) { TransferClosed(); },
+                   [this](TVexSocket *) { DataOpened(); });
+    return true;
+}
+
 void TVexFtpPrivate::FreshRetrStep(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
+    if (!WireDownload(reply, QStringLiteral("PORT")))
+        return;
+    if (!OpenFreshOutput()) {
         CloseDataConnection();
         EndItem();
         return;
     }
-    // A fresh download over an existing file leaves exactly the received
-    // data. A device or pipe has nothing to empty and no position.
-    if (!localFile.isSequential()) {
-        localFile.resize(0);
-        localFile.seek(0);
-    }
-    WireDataSocket([this](TVexSocket *) { ReadDownloadData(); }, nullptr,
-                   [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(false); });
-    IssueCommand(QLatin1String("RETR ") + remoteFileName, [this](const QString &r) { HandleRetrReply(r); });
+    IssueRetr();
 }
 
 void TVexFtpPrivate::ResumedRetrStep(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
-        CloseDataConnection();
-        EndItem();
+    if (!WireDownload(reply, QStringLiteral("PORT")))
         return;
-    }
-    WireDataSocket([this](TVexSocket *) { ReadDownloadData(); }, nullptr,
-                   [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(false); });
+    output = &localFile;
     restartOffset = localFile.size();
     IssueCommand(QLatin1String("REST ") + QString::number(restartOffset),
                  [this](const QString &r) { HandleDownloadRestReply(r); });
@@ -633,30 +691,37 @@ void TVexFtpPrivate::ResumedRetrStep(const QString &reply)
 
 void TVexFtpPrivate::HandleDownloadRestReply(const QString &reply)
 {
-    if (Begins(reply, '3'))
-        IssueCommand(QLatin1String("RETR ") + remoteFileName, [this](const QString &r) { HandleRetrReply(r); });
+    if (ReplyBegins(reply, '3'))
+        IssueRetr();
     else
-        FailTransfer(ftpeResumeRefused, FtpText::DownloadResumeRefused);
+        FailStep(ftpeResumeRefused, FtpText::DownloadResumeRefused);
+}
+
+void TVexFtpPrivate::IssueRetr()
+{
+    IssueCommand(QLatin1String("RETR ") + remoteFileName, [this](const QString &r) { HandleRetrReply(r); });
 }
 
 void TVexFtpPrivate::HandleRetrReply(const QString &reply)
 {
-    if (Begins(reply, '1')) {
-        const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
-        if (open >= 0) {
-            const qsizetype blank = reply.indexOf(QLatin1Char(' '), open + 1);
-            if (blank >= 0)
-                RaiseInfo(ftpiTransferSize, reply.mid(open + 1, blank - open - 1));
+    if (ReplyBegins(reply, '1')) {
+        const QString announced = AnnouncedSize(reply);
+        if (!announced.isEmpty()) {
+            RaiseInfo(ftpiTransferSize, announced);
+            // A resumed download compares with SIZE: servers differ on
+            // whether they announce the whole file or what remains.
+            bool ok = false;
+            const qint64 size = announced.toLongLong(&ok);
+            if (ok && size >= 0 && restartOffset == 0)
+                expectedSize = size;
         }
         return;
     }
-    if (Begins(reply, '2')) {
-        replyDone = true;
-        if (dataDone)
-            EndItem();
+    if (ReplyBegins(reply, '2')) {
+        ReplySideDone();
         return;
     }
-    FailTransfer(ftpeAccessDenied, FtpText::AccessDenied);
+    RefuseTransfer();
 }
 
 void TVexFtpPrivate::ReadDownloadData()
@@ -666,36 +731,49 @@ void TVexFtpPrivate::ReadDownloadData()
         const int count = dataSocket->Receive(buffer, DownloadReadSize);
         const quint16 error = dataSocket->LastError();
         if (error != 0 && error != WinSock::NotSocket) {
-            RaiseFatal(ftpeDataConnection);
+            RaiseFatal(ftpeDataConnection, FtpText::DataConnectionLost.arg(remoteFileName));
             return;
         }
         if (count <= 0)
             return;
-        if (!fileOpen)
+        KickWatchdog();
+        if (!fileOpen || !output)
             continue; // after a write failure the rest is read and dropped
         bytesTransferred += count;
         UpdateElapsed();
-        RaiseInfo(ftpiProgress);
-        if (localFile.write(buffer, count) != count) {
-            RaiseError(ftpeLocalFileWrite);
+        // Written before it is announced: a hook may end the transfer.
+        const bool written = output->write(buffer, count) == count;
+        if (!written) {
+            RaiseError(ftpeLocalFileWrite, FtpText::LocalWriteFailed.arg(localFileName));
+            fileOpen = false; // nothing of a file that could not be written is kept
             CloseLocalFile();
         }
+        RaiseInfo(ftpiProgress);
     }
 }
 
 void TVexFtpPrivate::TransferClosed()
 {
-    if (dataSocket->OnRead)
-        dataSocket->OnRead(dataSocket);
+    if (const TSocketEvent reader = dataSocket->OnRead)
+        reader(dataSocket);
+    if (!TransferInProgress())
+        return; // the last read failed and ended everything
+    KickWatchdog();
     UpdateElapsed();
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    dataSocket->Close();
-    listenSocket->Close();
-    CloseLocalFile();
+    CloseDataSockets();
+    // An upload whose connection the server closed before the last byte
+    // did not store the file, whatever the server says next.
+    if (transferKind == TransferKind::Upload && fileOpen && !uploadFailed
+        && (unsentFrom != unsentTo || localFile.pos() < uploadLocalSize)) {
+        dataCutShort = true;
+        RaiseError(ftpeDataConnection, FtpText::DataConnectionLost.arg(remoteFileName));
+    }
+    // A download keeps its file open until the server's reply says whether
+    // it is kept; an upload has nothing left to send.
+    if (transferKind != TransferKind::Download)
+        CloseLocalFile();
     RaiseInfo(ftpiTransferDone);
-    dataDone = true;
-    if (replyDone)
-        EndItem();
+    DataSideDone();
 }
 
 // ---------------------------------------------------------------------------
@@ -703,58 +781,34 @@ void TVexFtpPrivate::TransferClosed()
 
 void TVexFtp::PutFile(const QString &localName, const QString &remoteName)
 {
-    const bool listItem = d->listItemStarting;
-    d->listItemStarting = false;
-    if (!listItem) {
-        if (!d->BeginOperation())
-            return;
-        d->operation = FtpOperation::PutFile;
-    }
+    if (!d->BeginOperation())
+        return;
+    d->operation = FtpOperation::PutFile;
     d->StartUpload(localName, remoteName);
-    if (!d->asynchronous && !listItem)
-        d->WaitWhileBusy();
+    d->WaitIfSynchronous();
 }
 
 void TVexFtp::PutFiles(const QStringList &localNames, const QStringList &remoteNames)
 {
     if (remoteNames.size() != localNames.size())
         return;
-    d->RunListOperation(FtpOperation::PutFiles, int(localNames.size()),
-                        [&](int i) {
-                            d->listItemStarting = true;
-                            PutFile(localNames.at(i), remoteNames.at(i));
-                        });
+    d->RunListOperation(FtpOperation::PutFiles, remoteNames,
+                        [&](int i) { d->StartUpload(localNames.at(i), remoteNames.at(i)); });
 }
 
 void TVexFtpPrivate::StartUpload(const QString &local, const QString &remote)
 {
-    localFileName = local;
-    remoteFileName = remote;
-    restartOffset = 0;
-    uploadFailed = false;
-    storIssued = false;
-    uploadWriteWaiting = false;
-    if (remote.isEmpty() || HasLineBreak(remote, ftpeBadRemoteName)) {
-        if (remote.isEmpty())
-            RaiseError(ftpeBadRemoteName);
-        EndItem();
+    BeginItem(TransferKind::Upload, remote, local);
+    if (!UsableNames(remote, local))
         return;
-    }
-    if (local.isEmpty()) {
-        RaiseError(ftpeLocalFileOpen);
-        EndItem();
-        return;
-    }
-    CloseLocalFile();
     localFile.setFileName(local);
     if (!localFile.open(QIODevice::ReadOnly)) {
-        RaiseError(ftpeLocalFileOpen);
+        RaiseError(ftpeLocalFileOpen, FtpText::LocalOpenFailed.arg(local));
         EndItem();
         return;
     }
     fileOpen = true;
-    const QString type = transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I");
-    EnsureTransferType(type, [this](const QString &) { UploadSizeStep(); });
+    EnsureTransferType(TransferType(), [this](const QString &) { UploadSizeStep(); });
 }
 
 void TVexFtpPrivate::UploadSizeStep()
@@ -771,12 +825,12 @@ void TVexFtpPrivate::UploadSizeStep()
 void TVexFtpPrivate::HandleUploadSizeReply(const QString &reply)
 {
     dataContinuation = [this](const QString &r) { FreshStorStep(r); };
-    if (Begins(reply, '2')) {
+    if (ReplyBegins(reply, '2')) {
         remoteSize = SizeFromReply(reply);
         if (remoteSize != 0) {
             const QString answer = Ask(needFileExists);
             const qint64 localSize = localFile.size();
-            if (answer == QLatin1String("Resume")) {
+            if (answer == FtpAnswer::Resume) {
                 if (remoteSize == localSize) {
                     RaiseInfo(ftpiNothingToDo, FtpText::NothingToDo);
                     CloseLocalFile();
@@ -790,7 +844,7 @@ void TVexFtpPrivate::HandleUploadSizeReply(const QString &reply)
                     localFile.seek(remoteSize);
                     dataContinuation = [this](const QString &r) { ResumedStorStep(r); };
                 }
-            } else if (!answer.isEmpty() && answer != QLatin1String("Overwrite")) {
+            } else if (!answer.isEmpty() && answer != FtpAnswer::Overwrite) {
                 CloseLocalFile();
                 SkipItem();
                 return;
@@ -802,29 +856,27 @@ void TVexFtpPrivate::HandleUploadSizeReply(const QString &reply)
     DataConnectionStep(ContinueReply);
 }
 
+bool TVexFtpPrivate::WireUpload(const QString &reply, const QString &step)
+{
+    if (!ReplyBegins(reply, '2')) {
+        RefuseStep(step, reply);
+        return false;
+    }
+    WireDataSocket(nullptr, [this](TVexSocket *) { WriteUploadData(); }, [this](TVexSocket *) { TransferClosed(); },
+                   [this](TVexSocket *) { DataOpened(); });
+    return true;
+}
+
 void TVexFtpPrivate::FreshStorStep(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
-        CloseDataConnection();
-        EndItem();
-        return;
-    }
-    WireDataSocket(nullptr, [this](TVexSocket *) { WriteUploadData(); },
-                   [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(true); });
-    IssueStor();
+    if (WireUpload(reply, QStringLiteral("PORT")))
+        IssueStor();
 }
 
 void TVexFtpPrivate::ResumedStorStep(const QString &reply)
 {
-    if (!Begins(reply, '2')) {
-        RaiseError(ftpeCommandFailed);
-        CloseDataConnection();
-        EndItem();
+    if (!WireUpload(reply, QStringLiteral("PORT")))
         return;
-    }
-    WireDataSocket(nullptr, [this](TVexSocket *) { WriteUploadData(); },
-                   [this](TVexSocket *) { TransferClosed(); }, [this](TVexSocket *) { DataOpened(true); });
     restartOffset = remoteSize;
     IssueCommand(QLatin1String("REST ") + QString::number(restartOffset),
                  [this](const QString &r) { HandleUploadRestReply(r); });
@@ -832,10 +884,10 @@ void TVexFtpPrivate::ResumedStorStep(const QString &reply)
 
 void TVexFtpPrivate::HandleUploadRestReply(const QString &reply)
 {
-    if (Begins(reply, '3'))
+    if (ReplyBegins(reply, '3'))
         IssueStor();
     else
-        FailTransfer(ftpeResumeRefused, FtpText::UploadResumeRefused);
+        FailStep(ftpeResumeRefused, FtpText::UploadResumeRefused);
 }
 
 void TVexFtpPrivate::IssueStor()
@@ -853,7 +905,7 @@ void TVexFtpPrivate::IssueStor()
 
 void TVexFtpPrivate::HandleStorReply(const QString &reply)
 {
-    if (Begins(reply, '1')) {
+    if (ReplyBegins(reply, '1')) {
         replyHandler = [this](const QString &r) { HandleStorFinalReply(r); };
         return;
     }
@@ -862,13 +914,11 @@ void TVexFtpPrivate::HandleStorReply(const QString &reply)
 
 void TVexFtpPrivate::HandleStorFinalReply(const QString &reply)
 {
-    if (Begins(reply, '2')) {
-        replyDone = true;
-        if (dataDone)
-            EndItem();
+    if (ReplyBegins(reply, '2')) {
+        ReplySideDone();
         return;
     }
-    FailTransfer(ftpeAccessDenied, FtpText::AccessDenied);
+    RefuseTransfer();
 }
 
 void TVexFtpPrivate::WriteUploadData()
@@ -886,59 +936,59 @@ void TVexFtpPrivate::WriteUploadData()
     uploadWriting = false;
     if (!finished)
         return;
-    WireDataSocket(nullptr, nullptr, nullptr, nullptr);
-    dataSocket->Close();
-    listenSocket->Close();
+    CloseDataSockets();
     CloseLocalFile();
     UpdateElapsed();
     RaiseInfo(ftpiTransferDone);
-    dataDone = true;
-    if (replyDone)
-        EndItem();
+    DataSideDone();
 }
 
+// Sends until the file's end or until the socket has no room; true when the
+// data side is done. What the socket did not take stays in the buffer and
+// goes first on the next write notification.
 bool TVexFtpPrivate::SendUploadBurst()
 {
     char *buffer = TransferBuffer();
-    bool wouldBlock = false;
     // The size learned when the connection opened marks the end: asking the
     // file system again for every chunk costs more than the chunk itself.
     const qint64 end = uploadLocalSize;
-    while (fileOpen && localFile.pos() < end && !wouldBlock) {
-        const qint64 chunk = qMin<qint64>(UploadChunkSize, end - localFile.pos());
-        const qint64 read = localFile.read(buffer, chunk);
-        if (read != chunk) {
-            RaiseError(ftpeLocalFileRead);
-            CloseDataConnection();
-            uploadFailed = true;
-            break;
-        }
-        qint64 offset = 0;
-        while (offset < read) {
-            PumpOnce(false);
-            if (!dataSocket->Established() || !fileOpen)
-                return false; // the transfer was ended while events ran
-            dataSocket->SetReportWouldBlock(true);
-            const int sent = dataSocket->Send(buffer + offset, int(read - offset));
-            dataSocket->SetReportWouldBlock(false);
-            const quint16 error = dataSocket->LastError();
-            offset += sent;
-            if (error == WinSock::WouldBlock) {
-                localFile.seek(localFile.pos() - (read - offset));
-                wouldBlock = true;
+    for (;;) {
+        if (unsentFrom == unsentTo) {
+            if (!fileOpen || localFile.pos() >= end)
+                break;
+            const qint64 chunk = qMin<qint64>(UploadChunkSize, end - localFile.pos());
+            const qint64 read = localFile.read(buffer, chunk);
+            if (read != chunk) {
+                RaiseError(ftpeLocalFileRead, FtpText::LocalReadFailed.arg(localFileName));
+                CloseDataConnection();
+                uploadFailed = true;
                 break;
             }
-            if (error != 0) {
-                bytesTransferred += offset;
-                RaiseFatal(ftpeDataConnection);
-                return false;
-            }
+            unsentFrom = 0;
+            unsentTo = read;
         }
-        bytesTransferred += offset;
+        PumpOnce(false);
+        if (!dataSocket->Established() || !fileOpen)
+            return false; // the transfer was ended while events ran
+        dataSocket->SetReportWouldBlock(true);
+        const int sent = dataSocket->Send(buffer + unsentFrom, int(unsentTo - unsentFrom));
+        dataSocket->SetReportWouldBlock(false);
+        const quint16 error = dataSocket->LastError();
+        if (sent > 0) {
+            unsentFrom += sent;
+            bytesTransferred += sent;
+            KickWatchdog();
+        }
+        if (error == WinSock::WouldBlock)
+            break;
+        if (error != 0) {
+            RaiseFatal(ftpeDataConnection, FtpText::DataConnectionLost.arg(remoteFileName));
+            return false;
+        }
     }
     RaiseInfo(ftpiProgress);
     UpdateElapsed();
     // A failed upload has sent its last byte too: the server's reply to the
     // closed connection ends the item.
-    return uploadFailed || !fileOpen || localFile.pos() >= end;
+    return uploadFailed || !fileOpen || (unsentFrom == unsentTo && localFile.pos() >= end);
 }

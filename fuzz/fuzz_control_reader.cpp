@@ -238,8 +238,8 @@ void Session::Configure()
     const auto second = quint8(input.at(1));
     operations[0] = (second & 0x0F) % OperationCount;
     operations[1] = (quint8(input.at(2)) & 0x0F) % OperationCount;
-    static const char *const answers[] = {"Overwrite", "Resume", "", "Skip"};
-    fileAnswer = QString::fromLatin1(answers[(second >> 4) & 3]);
+    static const QString answers[] = {FtpAnswer::Overwrite, FtpAnswer::Resume, QString(), FtpAnswer::Cancel};
+    fileAnswer = answers[(second >> 4) & 3];
     downloadExists = second & 0x40;
 
     client.SetRetries(0);

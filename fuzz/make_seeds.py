@@ -218,16 +218,18 @@ LOGIN = [
     c("331 Password required for velmar\r\n"),
     c("230 User velmar logged in\r\n"),
     c("215 UNIX Type: L8\r\n"),
+    c("200 Type set to I\r\n"),
     c("350 Restarting at 100. Send STORE or RETRIEVE to initiate transfer\r\n"),
     c("350 Restarting at 0. Send STORE or RETRIEVE to initiate transfer\r\n"),
     c('257 "/home/velmar" is the current directory\r\n'),
 ]
-# pyftpdlib's own texts, which refuse REST before login has a file.
+# pyftpdlib's own texts (it takes REST in binary mode only: the probe sets it first).
 LOGIN_PYFTPDLIB = [
     c("220 pyftpdlib 1.5.7 ready.\r\n"),
     c("331 Username ok, send password.\r\n"),
     c("230 Login successful.\r\n"),
     c("215 UNIX Type: L8\r\n"),
+    c("200 Type set to: Binary.\r\n"),
     c("350 Ready to resume at byte 100.\r\n"),
     c("350 Ready to resume at byte 0.\r\n"),
     c('257 "/" is the current directory.\r\n'),
@@ -241,25 +243,25 @@ write("fuzz_control_reader", "multiline-welcome", control(0, OP_NONE, OP_NONE, [
     c("220-Bienvenue sur le serveur\r\n220-Deuxième ligne\r\n  suite sans code\r\n220 Prêt\r\n")] + LOGIN[1:]))
 write("fuzz_control_reader", "split-replies", control(0, OP_NONE, OP_NONE, [
     c("22"), c("0 hi\r"), c("\n3"), c("31 pw\n"), c("230 ok\r\n215 UNI"), c("X Type: L8\r\n"),
-    c("502 no REST\r\n"), c('257 "/"\r\n')]))
+    c("200 I\r\n502 no REST\r\n"), c('257 "/"\r\n')]))
 write("fuzz_control_reader", "refused-welcome", control(0, OP_NONE, OP_NONE, [c("421 Too many users, try later.\r\n")]))
 write("fuzz_control_reader", "login-refused", control(0, OP_NONE, OP_NONE, [
     c("220 ready\r\n"), c("331 pw\r\n"), c("530 Login incorrect.\r\n")]))
 write("fuzz_control_reader", "account", control(0, OP_NONE, OP_NONE, [
     c("220 ready\r\n"), c("331 pw\r\n"), c("332 Need account for login.\r\n"), c("230 ok\r\n"),
-    c("215 VMS MULTINET V4.4\r\n"), c("500 REST not understood\r\n"), c('257 "DISK$USER:[VELMAR]"\r\n')]))
+    c("215 VMS MULTINET V4.4\r\n"), c("200 ok\r\n"), c("500 REST not understood\r\n"), c('257 "DISK$USER:[VELMAR]"\r\n')]))
 write("fuzz_control_reader", "netterm", control(0x10, OP_NONE, OP_NONE, [
-    c("220 NetTerm FTP server ready\r\n"), c("331 pw\r\n"), c("230 ok\r\n"),
+    c("220 NetTerm FTP server ready\r\n"), c("331 pw\r\n"), c("230 ok\r\n"), c("200 ok\r\n"),
     c("350 ok\r\n"), c("350 ok\r\n"), c('257 "/C:/pub" is current directory\r\n')]))
 write("fuzz_control_reader", "proxy-site", control(4, OP_NONE, OP_NONE, [
     c("220 proxy ready\r\n"), c("331 proxy password\r\n"), c("230 proxy ok\r\n"),
     c("220 connected to target\r\n"), c("331 pw\r\n"), c("230 ok\r\n"),
-    c("215 UNIX Type: L8\r\n"), c("502 no\r\n"), c('257 "/"\r\n')]))
+    c("215 UNIX Type: L8\r\n"), c("200 ok\r\n"), c("502 no\r\n"), c('257 "/"\r\n')]))
 write("fuzz_control_reader", "proxy-host", control(1, OP_NONE, OP_NONE, [
     c("220 proxy ready\r\n"), c("331 host ok\r\n"), c("331 pw\r\n"), c("230 ok\r\n"),
-    c("215 Windows_NT\r\n"), c("350 ok\r\n"), c("350 ok\r\n"), c('257 "/"\r\n')]))
+    c("215 Windows_NT\r\n"), c("200 ok\r\n"), c("350 ok\r\n"), c("350 ok\r\n"), c('257 "/"\r\n')]))
 write("fuzz_control_reader", "initial-directory", control(0x28, OP_CWD, OP_CDUP, [
-    c("220 ready\r\n"), c("331 pw\r\n"), c("230 ok\r\n"), c("350 ok\r\n"), c("350 ok\r\n"),
+    c("220 ready\r\n"), c("331 pw\r\n"), c("230 ok\r\n"), c("200 ok\r\n"), c("350 ok\r\n"), c("350 ok\r\n"),
     c("250 CWD command successful\r\n"), c('257 "/pub" is current directory\r\n'),
     c('250 "/pub/sub dir" is new cwd\r\n'), c("250 ok\r\n"), c("550 /pub: No such directory\r\n")]))
 write("fuzz_control_reader", "listing", control(0, OP_LIST, OP_NONE, LOGIN_PYFTPDLIB + [

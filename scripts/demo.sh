@@ -15,7 +15,7 @@ work="$(mktemp -d)"
 site="$work/site"
 mkdir -p "$site"
 cp -r "$top/demo/site/." "$site/"
-config=$(printf '{"root": "%s", "anonymous_perm": "elradfmwMT", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "rest_in_ascii": true}' "$site")
+config=$(printf '{"root": "%s", "anonymous_perm": "elradfmwMT", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false}' "$site")
 
 # The server stops when its standard input closes, i.e. when this script ends.
 coproc DEMO { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }

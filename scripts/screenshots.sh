@@ -86,7 +86,7 @@ app_pid=""
 cp -r "$top/demo/site/." "$site/"
 truncate -s 24M "$site/grand-fichier.bin"
 for i in $(seq 2000); do echo "ligne $i de la documentation du site"; done >"$site/documentation.txt"
-config=$(printf '{"root": "%s", "anonymous_perm": "elr", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "rest_in_ascii": true, "download_limit": 1048576}' "$site")
+config=$(printf '{"root": "%s", "anonymous_perm": "elr", "users": [{"name": "velmar", "password": "s3cret", "home": "", "perm": "elradfmwMT"}], "banner": "Site de demonstration Velmar", "verbose": false, "download_limit": 1048576}' "$site")
 coproc SITE { /usr/bin/python3 "$top/tests/support/pyftpd_server.py" --config "$config" 2>/dev/null; }
 port=""
 while read -r -t 15 word value <&"${SITE[0]}"; do

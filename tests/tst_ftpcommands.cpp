@@ -34,11 +34,13 @@ FtpScript ScriptedLogin()
         .send(QStringLiteral("220 scripted server"))
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 password please"))
         .expectPrefix(QStringLiteral("PASS "), QStringLiteral("230 logged in"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 REST not implemented"))
         .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\" is the current directory"));
 }
 
-// Every error carries the text its code is documented with.
+// Every error carries the text its code is documented with, or one that
+// says what failed.
 void VerifyErrorTexts(const FtpEventRecorder &log)
 {
     const QList<FtpError> errors = log.Errors();
@@ -47,7 +49,7 @@ void VerifyErrorTexts(const FtpEventRecorder &log)
         if (errors.at(i) == ftpeAccessDenied)
             QCOMPARE(texts.at(i), AccessDeniedText);
         else
-            QCOMPARE(texts.at(i), QString());
+            QVERIFY(!texts.at(i).isEmpty());
     }
 }
 

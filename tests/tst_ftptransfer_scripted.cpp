@@ -37,7 +37,8 @@ FtpScript Login(bool resume = true)
     FtpScript script;
     script.send(Welcome)
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Guest login ok, send your e-mail as password"))
-        .expect(QStringLiteral("PASS ") + TVexFtp::DefaultGuestPassword(), QStringLiteral("230 Guest login ok"));
+        .expect(QStringLiteral("PASS ") + TVexFtp::DefaultGuestPassword(), QStringLiteral("230 Guest login ok"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"));
     if (resume)
         script.expect(QStringLiteral("REST 100"), QStringLiteral("350 Restarting at 100"))
             .expect(QStringLiteral("REST 0"), QStringLiteral("350 Restarting at 0"));
@@ -300,8 +301,9 @@ void FtpTransferScriptedTest::downloadOverExistingFile_data()
 
         FtpScript retrRefused = start();
         Data(retrRefused, passive).expect(QStringLiteral("RETR f.bin"), QStringLiteral("550 f.bin: No such file or directory"));
+        // A new file that the server refuses leaves nothing behind.
         QTest::addRow("RETR refused, %s", ModeName(passive))
-            << passive << retrRefused << false << QByteArray() << QStringList() << QList<int>{ftpeAccessDenied}
+            << passive << retrRefused << false << QByteArray("<missing>") << QStringList() << QList<int>{ftpeAccessDenied}
             << QStringList{AccessDeniedText} << ended << qint64(-1);
 
         FtpScript failedAfterStart = start();
@@ -310,7 +312,7 @@ void FtpTransferScriptedTest::downloadOverExistingFile_data()
             .dataStall()
             .send(QStringLiteral("426 Connection closed; transfer aborted"));
         QTest::addRow("failure reply after 150, %s", ModeName(passive))
-            << passive << failedAfterStart << false << QByteArray() << QStringList() << QList<int>{ftpeAccessDenied}
+            << passive << failedAfterStart << false << QByteArray("<missing>") << QStringList() << QList<int>{ftpeAccessDenied}
             << QStringList{AccessDeniedText} << ended << qint64(-1);
     }
 }
@@ -707,9 +709,9 @@ void FtpTransferScriptedTest::listingData_data()
     const QByteArray sub = UnixLine('d', "sub", 4096);
     for (const bool passive : {true, false}) {
         const char *mode = ModeName(passive);
-        QTest::addRow("last line without CR LF is not parsed, %s", mode)
-            << passive << one + "\r\n" + two + "\r\n" + UnixLine('-', "three.txt") << -1 << QSet<QString>{"one.txt", "two.txt"}
-            << QSet<QString>() << 2;
+        QTest::addRow("last line without CR LF is parsed, %s", mode)
+            << passive << one + "\r\n" + two + "\r\n" + UnixLine('-', "three.txt") << -1
+            << QSet<QString>{"one.txt", "two.txt", "three.txt"} << QSet<QString>() << 3;
         QTest::addRow("dot folders are not stored, %s", mode)
             << passive << "total 3\r\n" + UnixLine('d', ".", 4096) + "\r\n" + UnixLine('d', "..", 4096) + "\r\n" + sub + "\r\n" + one + "\r\n"
             << -1 << QSet<QString>{"one.txt"} << QSet<QString>{"sub"} << 5;
@@ -756,7 +758,7 @@ void FtpTransferScriptedTest::listingData()
     QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("File")), files.size());
     QCOMPARE(log->Texts(ftpiEntryFound).count(QStringLiteral("Folder")), directories.size());
     QCOMPARE(ftp->BytesTransferred(), qint64(data.size()));
-    // Each line is shown as it arrives; the unterminated rest never is.
+    // Each line is shown as it arrives, the unterminated last one when the data ends.
     QCOMPARE(log->Texts(ftpiProgress), ftp->ListingLines());
 }
 

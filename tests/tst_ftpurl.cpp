@@ -51,6 +51,7 @@ FtpScript ScriptedLogin(const QString &pwdReply = QStringLiteral("257 \"/\" is t
         .send(QStringLiteral("220 scripted server"))
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 password please"))
         .expectPrefix(QStringLiteral("PASS "), QStringLiteral("230 logged in"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 REST not implemented"))
         .expect(QStringLiteral("PWD"), pwdReply);
 }
@@ -354,7 +355,7 @@ private slots:
         QCOMPARE(log.Outcomes(), (QStringList{QStringLiteral("OnFtpBusy"), QStringLiteral("OnFtpQuit"), QStringLiteral("OnFtpReady"),
                                           QStringLiteral("OnFtpReady"), QStringLiteral("OnDirectoryChanged")}));
         QCOMPARE(log.Commands(), (QStringList{QStringLiteral("QUIT"), QStringLiteral("USER velmar"), MaskedPass,
-                                            QStringLiteral("REST 100"), QStringLiteral("REST 0"),
+                                            QStringLiteral("TYPE I"), QStringLiteral("REST 100"), QStringLiteral("REST 0"),
                                             QStringLiteral("CWD /pub/")}));
         QCOMPARE(log.Texts(ftpiLoggedIn), QStringList{QStringLiteral("Connecté")});
         QVERIFY(log.Errors().isEmpty());
@@ -387,6 +388,7 @@ private slots:
                                  .send(QStringLiteral("220 second"))
                                  .expect(QStringLiteral("USER jo"), QStringLiteral("331 password please"))
                                  .expect(QStringLiteral("PASS pw"), QStringLiteral("230 logged in"))
+                                 .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
                                  .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
                                  .expect(QStringLiteral("CWD /pub/"), QStringLiteral("250 \"/pub\" is current"))
                                  .expectClose()));
@@ -649,7 +651,8 @@ private slots:
                  (QStringList{QStringLiteral("CWD /nodir/file.zip"), QStringLiteral("CWD /nodir/")}));
         QCOMPARE(log.Outcomes().first(), QStringLiteral("OnFtpBusy"));
         QCOMPARE(log.Outcomes().mid(1), (QStringList{QStringLiteral("ftpeBadRemoteName"), QStringLiteral("OnFtpQuit"), QStringLiteral("OnFtpReady")}));
-        QCOMPARE(log.ErrorTexts().value(0), QString());
+        QCOMPARE(log.ErrorTexts().value(0),
+                 QStringLiteral("Impossible d'entrer dans le dossier « /nodir/ » : 550 No such file or directory."));
         QVERIFY(owner.asked.isEmpty());
         QCOMPARE(log.Texts(ftpiDisconnected), QStringList{QStringLiteral("Déconnecté")});
         QVERIFY(!(log.CountInfo(ftpiRetrying) > 0));

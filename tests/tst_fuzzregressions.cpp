@@ -24,6 +24,7 @@ FtpScript Login()
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Anonymous login ok, send your e-mail as password."))
         .expect(QStringLiteral("PASS guest@example.org"), QStringLiteral("230 Anonymous access granted."))
         .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 REST not implemented"))
         .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\" is the current directory"));
 }

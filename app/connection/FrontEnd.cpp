@@ -57,10 +57,10 @@ QString AnswerOfTag(int tag)
 {
     switch (tag) {
     case ctResume:
-    case ctResumeAll: return QStringLiteral("Resume");
+    case ctResumeAll: return FtpAnswer::Resume;
     case ctOverwrite:
-    case ctOverwriteAll: return QStringLiteral("Overwrite");
-    default: return QStringLiteral("Cancel");
+    case ctOverwriteAll: return FtpAnswer::Overwrite;
+    default: return FtpAnswer::Cancel;
     }
 }
 }
@@ -267,7 +267,7 @@ void TConnectionFrontEnd::VexFtp1FtpNeedInfo(TVexFtpInfoNeeded need, QString &va
     if (need != needFileExists)
         return;
     if (context.ScheduledRunActive()) {
-        value = QStringLiteral("Overwrite");
+        value = FtpAnswer::Overwrite;
         return;
     }
     if (context.AnswerForAll()) {

@@ -29,6 +29,7 @@ inline FtpScript LoginScript(const QString &user, const QString &password, const
     script.send(QStringLiteral("220 scripted server"))
         .expect(QLatin1String("USER ") + user, QStringLiteral("331 password please"))
         .expect(QLatin1String("PASS ") + password, QStringLiteral("230 logged in"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 type I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 no restart"));
     if (directory.isNull())
         script.expect(QStringLiteral("PWD"), QStringLiteral("257 somewhere"));

@@ -93,6 +93,7 @@ FtpScript WelcomeTwoLinesLogin()
         .sendRaw("220 Welcome\r\n220 Ready\r\n")
         .expect(QStringLiteral("USER anonymous"))
         .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I."))
         .expect(QStringLiteral("REST 100"), QStringLiteral("350 Restarting at 100."))
         .expect(QStringLiteral("REST 0"), QStringLiteral("350 Restarting at 0."))
         .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\" is the current directory"))
@@ -131,6 +132,10 @@ QStringList ClassicLogin()
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("215 UNIX Type: L8"),
         QStringLiteral("black|") + Indent,
+        QStringLiteral("green|COMMANDE:>  TYPE I"),
+        QStringLiteral("green|") + Indent,
+        QStringLiteral("black|") + Indent + QStringLiteral("200 Type set to I."),
+        QStringLiteral("black|") + Indent,
         QStringLiteral("green|COMMANDE:>  REST 100"),
         QStringLiteral("green|") + Indent,
         QStringLiteral("black|") + Indent + QStringLiteral("350 Restarting at 100."),
@@ -166,6 +171,10 @@ QStringList ColouredLogin(const QString &stamp)
         QStringLiteral("blue|") + stamp + QStringLiteral("SYST"),
         QStringLiteral("blue|"),
         QStringLiteral("green|215 UNIX Type: L8"),
+        QStringLiteral("green|"),
+        QStringLiteral("blue|") + stamp + QStringLiteral("TYPE I"),
+        QStringLiteral("blue|"),
+        QStringLiteral("green|200 Type set to I."),
         QStringLiteral("green|"),
         QStringLiteral("blue|") + stamp + QStringLiteral("REST 100"),
         QStringLiteral("blue|"),
@@ -204,7 +213,7 @@ private slots:
     void disconnectionWithoutConnection();
     void errors_data();
     void errors();
-    void errorWithoutText();
+    void loginRefusedError();
     void writeMessage_data();
     void writeMessage();
     void blankText_data();
@@ -320,7 +329,7 @@ void TestFtpMessenger::commandsHidden()
         if (!line.startsWith(QLatin1String("green|"))) // in msgClassic only commands are green
             expected.append(line);
     QCOMPARE(Described(log), expected);
-    QCOMPARE(asked.count(ftpiCommand), 5);
+    QCOMPARE(asked.count(ftpiCommand), 6);
     QVERIFY(asked.contains(ftpiReceived));
     QVERIFY(asked.contains(ftpiLoggedIn));
 }
@@ -390,6 +399,7 @@ void TestFtpMessenger::errors()
                              .send(QStringLiteral("220 hi"))
                              .expect(QStringLiteral("USER anonymous"), QStringLiteral("230 ok"))
                              .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+                             .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
                              .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
                              .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\""))
                              .expect(QStringLiteral("CWD nope"), QStringLiteral("550 No such directory."))));
@@ -419,9 +429,9 @@ void TestFtpMessenger::errors()
     QCOMPARE(asked, QList<FtpError>{ftpeAccessDenied});
 }
 
-// A refused login raises ftpeLoginRefused with no text: nothing red appears;
-// the close that follows gives one "Déconnecté".
-void TestFtpMessenger::errorWithoutText()
+// A refused login raises ftpeLoginRefused with a text quoting the refusal,
+// shown in red; the close that follows gives one "Déconnecté".
+void TestFtpMessenger::loginRefusedError()
 {
     ScriptedFtpServer server;
     QVERIFY(server.Start(FtpScript()
@@ -446,7 +456,7 @@ void TestFtpMessenger::errorWithoutText()
     // The error shows whatever the client said: its text, or what the code
     // means.
     const QString shown = FtpErrorShownText(ftpeLoginRefused, clientText);
-    QVERIFY(!shown.trimmed().isEmpty());
+    QCOMPARE(shown, QStringLiteral("Identification refusée par le serveur : 530 Login incorrect."));
     const QStringList expected{
         QStringLiteral("blue|STATUT:>    Connecté à 127.0.0.1. Attente du message de bienvenue."),
         QStringLiteral("blue|") + Indent,
@@ -946,6 +956,7 @@ void TestFtpMessenger::millionLineWelcome()
                              .sendRaw(welcome)
                              .expect(QStringLiteral("USER anonymous"), QStringLiteral("230 ok"))
                              .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+                             .expect(QStringLiteral("TYPE I"), QStringLiteral("200 ok"))
                              .expect(QStringLiteral("REST 100"), QStringLiteral("502 no"))
                              .expect(QStringLiteral("PWD"), QStringLiteral("257 \"/\""))));
     TVexFtp client;

@@ -89,6 +89,7 @@ FtpScript NavigatingLoginScript(const QString &user, const QString &password, co
     script.send(QStringLiteral("220 scripted server"))
         .expect(QLatin1String("USER ") + user, QStringLiteral("331 password please"))
         .expect(QLatin1String("PASS ") + password, QStringLiteral("230 logged in"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 type I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("502 no restart"))
         .expect(QLatin1String("CWD ") + folder + QLatin1Char('/'), QStringLiteral("250 ok"))
         .expect(QStringLiteral("PWD"), QLatin1String("257 \"") + folder + QLatin1String("\""));

@@ -23,6 +23,7 @@ FtpScript AnonymousLogin(const QString &welcome)
         .expect(QStringLiteral("USER anonymous"), QStringLiteral("331 Guest login ok, send your e-mail address"))
         .expect(QLatin1String("PASS ") + TVexFtp::DefaultGuestPassword(), QStringLiteral("230 Guest login ok"))
         .expect(QStringLiteral("SYST"), QStringLiteral("215 UNIX Type: L8"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 Type set to I"))
         .expect(QStringLiteral("REST 100"), QStringLiteral("350 Restarting at 100. Send STORE or RETRIEVE"))
         .expect(QStringLiteral("REST 0"), QStringLiteral("350 Restarting at 0. Send STORE or RETRIEVE"))
         .expect(QStringLiteral("PWD"), RootPwdReply);

@@ -16,7 +16,7 @@ namespace FtpTesting {
 inline const QString Welcome = QStringLiteral("220 Scripted server ready");
 inline const QString RootPwdReply = QStringLiteral("257 \"/\" is the current directory");
 
-// Welcome, USER anonymous (331), PASS (230), SYST (UNIX), REST 100 (350),
+// Welcome, USER anonymous (331), PASS (230), SYST (UNIX), TYPE I (200), REST 100 (350),
 // REST 0 (350) and PWD ("/"): what TVexFtp sends with its default properties.
 FtpScript AnonymousLogin(const QString &welcome = Welcome);
 

@@ -47,6 +47,8 @@ QString FtpScriptStep::Describe() const
     case DataReceive: return QStringLiteral("data receive");
     case DataClose: return QStringLiteral("data close");
     case DataStall: return QStringLiteral("data stall");
+    case DataWrite: return QStringLiteral("data write %1 bytes").arg(bytes.size());
+    case DataStopReading: return QStringLiteral("data stop reading");
     }
     return QStringLiteral("unknown step");
 }
@@ -158,6 +160,16 @@ FtpScript &FtpScript::dataClose()
 FtpScript &FtpScript::dataStall()
 {
     return add(Step(FtpScriptStep::DataStall));
+}
+
+FtpScript &FtpScript::dataWrite(const QByteArray &bytes)
+{
+    return add(Step(FtpScriptStep::DataWrite, bytes));
+}
+
+FtpScript &FtpScript::dataStopReading()
+{
+    return add(Step(FtpScriptStep::DataStopReading));
 }
 
 const QList<FtpScriptStep> &FtpScript::Steps() const

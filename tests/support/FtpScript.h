@@ -45,6 +45,8 @@ struct FtpScriptStep
         DataReceive,   // read the data connection until the client closes it
         DataClose,
         DataStall,     // establish the data connection and send nothing
+        DataWrite,     // send bytes on the data connection and keep it open
+        DataStopReading, // establish the data connection and read nothing more from it
     };
     Kind kind = Send;
     QByteArray bytes;         // Send/DataSend payload, expected text, PASV/PORT reply
@@ -99,6 +101,12 @@ public:
     FtpScript &dataReceive();
     FtpScript &dataClose();
     FtpScript &dataStall();
+    // Sends bytes on the data connection and leaves it open: a transfer that
+    // comes in pieces (with delay() between them), or that stops coming.
+    FtpScript &dataWrite(const QByteArray &bytes);
+    // From now on the server takes nothing more from the data connection:
+    // what the client sends fills the socket buffers, then waits.
+    FtpScript &dataStopReading();
 
     const QList<FtpScriptStep> &Steps() const;
 

@@ -80,7 +80,6 @@ struct PyFtpdServer::Private
     std::optional<QString> banner;
     QString anonymousPermissions = QString::fromLatin1(FullPermissions);
     bool verbose = false;
-    bool restInAscii = true;
     QString configurationError;
 
     std::unique_ptr<QProcess> process;
@@ -117,7 +116,6 @@ struct PyFtpdServer::Private
             {QStringLiteral("users"), userList},
             {QStringLiteral("banner"), banner ? QJsonValue(*banner) : QJsonValue()},
             {QStringLiteral("verbose"), verbose},
-            {QStringLiteral("rest_in_ascii"), restInAscii},
         };
         return {QStringLiteral("-u"), ScriptPath(),
                 QStringLiteral("--config=") + QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))};
@@ -145,11 +143,6 @@ void PyFtpdServer::AddUser(const QString &name, const QString &password, const Q
         d->configurationError = QStringLiteral("home folder \"%1\" of %2 is not inside the root").arg(homeSubfolder, name);
     else
         d->users.append({name, password, home, permissions});
-}
-
-void PyFtpdServer::SetRestInAscii(bool on)
-{
-    d->restInAscii = on;
 }
 
 void PyFtpdServer::SetBanner(const QString &banner)

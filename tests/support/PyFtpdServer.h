@@ -48,10 +48,6 @@ public:
     void SetAnonymousPermissions(const QString &permissions);
     // Logs every command and reply to StandardError().
     void SetVerbose(bool on);
-    // Stock pyftpdlib refuses REST while the transfer type is ASCII (its
-    // default), unlike vsftpd, proftpd or pure-ftpd. On by default, the
-    // server accepts it in any type, as those do; off keeps the stock reply.
-    void SetRestInAscii(bool on);
 
     bool Start(int timeoutMs = 15000);
     void Stop();

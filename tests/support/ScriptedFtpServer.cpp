@@ -260,6 +260,26 @@ Outcome ScriptedFtpServer::Private::Session::Execute(const FtpScriptStep &step)
         break;
     case FtpScriptStep::DataSend:
         return DataSend(step);
+    case FtpScriptStep::DataWrite:
+        switch (EnsureData()) {
+        case DataState::Blocked: return Outcome::Blocked;
+        case DataState::Failed: StepMismatch(dataError); DropData(); return Outcome::Done;
+        case DataState::Ready: WriteNow(data, step.bytes); return Outcome::Done;
+        }
+        break;
+    case FtpScriptStep::DataStopReading:
+        switch (EnsureData()) {
+        case DataState::Blocked: return Outcome::Blocked;
+        case DataState::Failed: StepMismatch(dataError); return Outcome::Done;
+        case DataState::Ready:
+            // A one-byte read buffer that nobody empties: the socket stops
+            // taking data from the system, whose buffers then fill.
+            data->disconnect(this, nullptr);
+            data->setReadBufferSize(1);
+            connect(data.data(), &QTcpSocket::disconnected, this, [this] { Run(); });
+            return Outcome::Done;
+        }
+        break;
     case FtpScriptStep::DataReceive:
         return DataReceive();
     case FtpScriptStep::DataClose:

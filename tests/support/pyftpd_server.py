@@ -81,18 +81,6 @@ def main():
     class Handler(FTPHandler):
         pass
 
-    if config.get("rest_in_ascii", True):
-        # Most servers accept a restart offset whatever the transfer type;
-        # pyftpdlib alone refuses it in ASCII mode, its default.
-        def ftp_REST(self, line):
-            saved = self._current_type
-            self._current_type = "i"
-            try:
-                return FTPHandler.ftp_REST(self, line)
-            finally:
-                self._current_type = saved
-        Handler.ftp_REST = ftp_REST
-
     if config.get("download_limit"):
         # A slow line, so that a transfer can be watched while it runs.
         class Throttled(ThrottledDTPHandler):

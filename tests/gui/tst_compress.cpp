@@ -12,6 +12,7 @@
 #include "ExplorerTestSite.h"
 #include "PanelBar.h"
 #include "RadioGroup.h"
+#include "RemoteViewTestSite.h"
 #include "TransferDisplay.h"
 #include "ZipArchiveReader.h"
 #include "ZipTask.h"
@@ -143,6 +144,7 @@ private slots:
     void sentThenDeleteQuestion_data();
     void sentThenDeleteQuestion();
     void failedArchiveIsNotSent();
+    void sendWaitsForTheBusyClient();
 
 private:
     bool StartServer();
@@ -661,6 +663,51 @@ void TestCompress::failedArchiveIsNotSent()
     QCOMPARE(LogLines(w).size(), logged);
     QVERIFY(Task(w)->Engine().ZipName().isEmpty());
     w.VexFtp1()->Close();
+}
+
+void TestCompress::sendWaitsForTheBusyClient()
+{
+    // The archive is ready while the client still waits for the reply to a
+    // raw command; the upload follows that reply. The login is the remote
+    // views' scripted one (a Unix server: no SYST).
+    FtpScript script = RemoteViewTest::LoginScript(QStringLiteral("velmar"), QStringLiteral("s3cret"),
+                                                   QStringLiteral("/"));
+    RemoteViewTest::AddListing(script, {})
+        .expect(QStringLiteral("SITE ATTENTE"))
+        .delay(1500)
+        .send(QStringLiteral("200 enfin"))
+        .expect(QStringLiteral("TYPE I"), QStringLiteral("200 type I"))
+        .expectPasv()
+        .expect(QStringLiteral("STOR notes.txt.zip"), QStringLiteral("150 go"))
+        .dataReceive()
+        .send(QStringLiteral("226 stored"));
+    RemoteViewTest::AddListing(script, {RemoteViewTest::FileLine(QStringLiteral("notes.txt.zip"))});
+    script.expectClose();
+    ScriptedFtpServer scripted;
+    QVERIFY(scripted.Start(script));
+
+    const QByteArray text = ZipTest::TextBytes(300, "attente");
+    QVERIFY(WriteFile(LocalPath("notes.txt"), text));
+    TfrmMain w;
+    QVERIFY(ShowLocalFolder(w, localFolder));
+    w.VexFtp1()->SetServerType(ftpstUNIX);
+    QVERIFY2(LogIn(w, scripted.Host(), scripted.Port(), QStringLiteral("velmar"), QStringLiteral("s3cret"),
+                   QString()),
+             qPrintable(scripted.Status()));
+    Find<QLineEdit>(w, "commande")->setText(QStringLiteral("SITE ATTENTE"));
+    Action(w, "ToolButton7")->trigger();
+    QVERIFY(w.VexFtp1()->Busy());
+    QVERIFY(SelectLocal(w, {"notes.txt"}));
+    QVERIFY(RunCommand(w, "compenvoyer"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(RemoteCaptions(w).contains(QStringLiteral("notes.txt.zip")), WaitMs);
+    QCOMPARE(scripted.ReceivedData().size(), 1);
+    QCOMPARE(scripted.ReceivedData().first(), ReadFile(LocalPath("notes.zip")));
+    QCOMPARE(OpenArchive(LocalPath("notes.zip")).Entry("notes.txt")->data, text);
+    QVERIFY(fx->prompter.Messages().isEmpty());
+    w.VexFtp1()->Close();
+    QTRY_VERIFY2_WITH_TIMEOUT(scripted.Finished(), qPrintable(scripted.Status()), WaitMs);
+    QCOMPARE(scripted.Mismatches(), QStringList());
 }
 
 QTEST_MAIN(TestCompress)

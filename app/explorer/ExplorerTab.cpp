@@ -70,6 +70,43 @@ QIcon TransferIcon(bool upload)
     return QIcon::fromTheme(upload ? QStringLiteral("go-top") : QStringLiteral("go-bottom"), icon);
 }
 
+// The compress buttons' icons: a parcel closed by a zip, and for the
+// sending the same parcel with the upload button's arrow, so that neither
+// reads as "save" or "apply" and the two go together.
+QIcon ArchiveIcon(bool send)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal u = size / 16.0;
+        const qreal width = send ? 10 * u : 13 * u;
+        painter.setPen(QPen(QColor(120, 80, 30), u));
+        painter.setBrush(QColor(215, 170, 100));
+        painter.drawRect(QRectF(1.5 * u, 3.5 * u, width, 11 * u));
+        // The zip: a dark band down the middle, its teeth across it.
+        const qreal middle = 1.5 * u + width / 2;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(60, 60, 60));
+        painter.drawRect(QRectF(middle - 0.75 * u, 3.5 * u, 1.5 * u, 11 * u));
+        painter.setBrush(QColor(235, 235, 235));
+        for (int tooth = 0; tooth < 5; ++tooth)
+            painter.drawRect(QRectF(middle - 0.75 * u, (4.5 + 2 * tooth) * u, 1.5 * u, 0.8 * u));
+        if (send) {
+            painter.setBrush(QColor(200, 90, 20));
+            const QPolygonF arrow{QPointF(13 * u, 1 * u),  QPointF(16 * u, 5 * u),  QPointF(14 * u, 5 * u),
+                                  QPointF(14 * u, 11 * u), QPointF(12 * u, 11 * u), QPointF(12 * u, 5 * u),
+                                  QPointF(10 * u, 5 * u)};
+            painter.drawPolygon(arrow);
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 QToolBar *PaneToolBar(QWidget *parent, const char *name)
 {
     auto *bar = Named(new QToolBar(parent), name);
@@ -262,10 +299,9 @@ void TExplorerTab::BuildLocalToolBar(QToolBar *bar)
                           QStyle::SP_FileDialogNewFolder);
     deleteLocal = ToolAction(this, "SupprimerLocal", QStringLiteral("Supprimer"), "edit-delete",
                              QStyle::SP_TrashIcon);
-    compress = ToolAction(this, "compresser", QStringLiteral("Compresser"), "package-x-generic",
-                          QStyle::SP_DriveFDIcon);
-    compressAndSend = ToolAction(this, "compenvoyer", QStringLiteral("Compresser et  envoyer"), "mail-send",
-                                 QStyle::SP_DialogApplyButton);
+    compress = Named(new QAction(ArchiveIcon(false), QStringLiteral("Compresser"), this), "compresser");
+    compressAndSend =
+        Named(new QAction(ArchiveIcon(true), QStringLiteral("Compresser et  envoyer"), this), "compenvoyer");
     bar->addActions({newLocal, deleteLocal, compress, compressAndSend});
     bar->addSeparator();
     localFilter = FilterList(bar, "filtre1");

@@ -15,6 +15,7 @@
 #include "AppContext.h"
 #include "AppFiles.h"
 #include "AppTexts.h"
+#include "CompressTool.h"
 #include "DateTexts.h"
 #include "DialUpMonitor.h"
 #include "ExplorerTab.h"
@@ -43,6 +44,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -109,6 +111,13 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
     c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // The compress commands, and the track bar that sets their level.
+    TCompressTool *zip = d.compressTool;
+    for (QAction *command : {explorer->compresser(), explorer->Compresser1()})
+        c.Connect(command, &QAction::triggered, zip, &TCompressTool::compresserClick);
+    for (QAction *command : {explorer->compenvoyer(), explorer->Compresseretenvoyer1()})
+        c.Connect(command, &QAction::triggered, zip, &TCompressTool::Compresseretenvoyer1Click);
+    c.Connect(d.TrackBar1, &QSlider::valueChanged, zip, &TCompressTool::TrackBar1Change);
     // Both current-local-folder labels follow the local tree.
     c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
         const QString text = MainText::LocalFolderPrefix + folder.toLower();

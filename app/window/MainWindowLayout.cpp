@@ -9,6 +9,7 @@
 #include "AppContext.h"
 #include "AppIcon.h"
 #include "AppTexts.h"
+#include "CompressTool.h"
 #include "DialUpMonitor.h"
 #include "ExplorerTab.h"
 #include "Ftp.h"
@@ -91,7 +92,11 @@ struct TfrmMainBuilder {
         BuildTrayAndTimer(w, d);
 
         d.ZipTask1 = Named(new TZipTask(w), "ZipTask1");
-        d.sentArchive = std::make_unique<TWindowArchive>(*d.effacerarchive, d.ZipTask1->Engine());
+        // The commands go with the explorer tab whose controls they use.
+        d.compressTool = Named(new TCompressTool(context, *d.explorer, *d.ZipTask1,
+                                                 {d.TrackBar1, d.archives, d.tempo}, d.explorer),
+                               "compressTool");
+        d.sentArchive = std::make_unique<TWindowArchive>(*d.effacerarchive, *d.ZipTask1);
         context.SetSentArchive(d.sentArchive.get());
 
         w->resize(755, 576);

@@ -17,6 +17,7 @@ class QSlider;
 class QTabWidget;
 class QTimer;
 class QWidget;
+class TCompressTool;
 class TRadioGroup;
 class TWindowArchive;
 class TZipTask;
@@ -32,9 +33,10 @@ struct TfrmMain::Private {
     TDialUpMonitor *dialUp = nullptr;
     TSchedulerTab *scheduler = nullptr;
     TConnectionFrontEnd *frontEnd = nullptr;
-    // The zip engine of the compress commands, and the archive it leaves as
-    // the explorer's remote refresh sees it.
+    // The zip engine of the compress commands, the commands themselves, and
+    // the archive they leave as the explorer's remote refresh sees it.
     TZipTask *ZipTask1 = nullptr;
+    TCompressTool *compressTool = nullptr;
     std::unique_ptr<TWindowArchive> sentArchive;
     TTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu2 = nullptr; // the notification-area menu

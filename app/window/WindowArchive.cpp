@@ -3,11 +3,11 @@
 #include "WindowArchive.h"
 
 #include "ArchiveNaming.h"
-#include "ZipEngine.h"
+#include "ZipTask.h"
 
 #include <QCheckBox>
 
-TWindowArchive::TWindowArchive(const QCheckBox &effacerarchive, TZipEngine &engine) : box(effacerarchive), engine(engine) {}
+TWindowArchive::TWindowArchive(const QCheckBox &effacerarchive, TZipTask &task) : box(effacerarchive), task(task) {}
 
 bool TWindowArchive::DeleteAfterTransfer() const
 {
@@ -16,12 +16,13 @@ bool TWindowArchive::DeleteAfterTransfer() const
 
 QString TWindowArchive::ZipName() const
 {
-    return engine.ZipName();
+    return task.Running() ? QString() : task.Engine().ZipName();
 }
 
 void TWindowArchive::ClearZipName()
 {
-    engine.SetZipName(QString());
+    if (!task.Running())
+        task.Engine().SetZipName(QString());
 }
 
 QString TWindowArchive::DeleteQuestion(const QString &zipName) const

@@ -2,16 +2,18 @@
 // The window's side of the archive that the compress commands leave: the
 // settings' check box "&Effacer l'archive après transfert" and the zip
 // engine's archive name, as the explorer's remote refresh asks for them.
+// While the zip task builds an archive there is none to offer yet: the
+// refresh then sees no name, and the engine is left alone on its thread.
 
 #include "SentArchive.h"
 
 class QCheckBox;
-class TZipEngine;
+class TZipTask;
 
 class TWindowArchive : public TSentArchive
 {
 public:
-    TWindowArchive(const QCheckBox &effacerarchive, TZipEngine &engine);
+    TWindowArchive(const QCheckBox &effacerarchive, TZipTask &task);
 
     bool DeleteAfterTransfer() const override;
     QString ZipName() const override;
@@ -20,5 +22,5 @@ public:
 
 private:
     const QCheckBox &box;
-    TZipEngine &engine;
+    TZipTask &task;
 };

@@ -109,6 +109,16 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
     c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // The quick-explorer tab's export and print buttons run the menu items
+    // of the same commands; its comparison waits for its tool.
+    TQuickExplorerTab *quick = d.quickExplorer;
+    c.Connect(quick->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
+    c.Connect(quick->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // The quick-explorer panel saves its downloads where the downloads
+    // folder is, whoever sets it.
+    c.Connect(d.tele, &QLineEdit::textChanged, quick, [&d](const QString &folder) {
+        d.quickExplorer->SetDownloadFolder(folder);
+    });
     // Both current-local-folder labels follow the local tree.
     c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
         const QString text = MainText::LocalFolderPrefix + folder.toLower();
@@ -299,7 +309,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 void TfrmMain::Private::ApplyAsciiMode(int listIndex)
 {
     VexFtp1->SetTransferMode(listIndex != 0 ? AsciiTransfer : BinaryTransfer);
-    // The quick-explorer panel takes ttASCII or ttBinary the same way.
+    quickExplorer->SetPanelAsciiMode(listIndex != 0);
     if (listIndex >= 0)
         modetransfert->SetItemIndex(listIndex != 0 ? 0 : 1);
 }
@@ -307,7 +317,7 @@ void TfrmMain::Private::ApplyAsciiMode(int listIndex)
 void TfrmMain::Private::ApplyPassiveMode(int listIndex)
 {
     VexFtp1->SetPassive(listIndex == 0);
-    // The quick-explorer panel's Passive follows the same way.
+    quickExplorer->SetPanelPassive(listIndex == 0);
     if (listIndex >= 0)
         modeftp->SetItemIndex(listIndex == 0 ? 1 : 0);
 }

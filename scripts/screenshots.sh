@@ -3,8 +3,9 @@
 # saves a screenshot of each tab into a folder, then one of the explorer tab
 # during a download from a local demo site (a large file on a slowed-down
 # line, so that the bar, the speed and the pie show), and one after a
-# download of several files, both panes filled. The window has its first-run
-# size of 755 x 576. For review; not a test.
+# download of several files, both panes filled, and one of the quick-explorer
+# tab listing the site after an upload of three files. The window has its
+# first-run size of 755 x 576. For review; not a test.
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     (default: build/screenshots)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,7 +25,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
-VELMAR_BUILD_TARGETS="velmar velmar-screenshot-download" "$top/scripts/build.sh"
+VELMAR_BUILD_TARGETS="velmar velmar-screenshot-download velmar-screenshot-quick" "$top/scripts/build.sh"
 mkdir -p "$out"
 
 display=""
@@ -50,7 +51,7 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY="$display"
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 150); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 # A fresh HOME: first-run preferences, nothing of the user's is touched.
 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
@@ -131,6 +132,31 @@ sleep 0.5
 window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
 [ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
 import -window "$window" "$out/8-explorateur-apres-transfert.png"
+kill "$shot_pid" 2>/dev/null || true
+wait "$shot_pid" 2>/dev/null || true
+shot_pid=""
+
+# The quick-explorer tab: three files of a local folder uploaded into the
+# site's root on the panel's worker, the panel listing the root again.
+uploads="$home/envois"
+mkdir -p "$uploads"
+head -c 300000 /dev/urandom >"$uploads/rapport-annuel.pdf"
+head -c 1200000 /dev/urandom >"$uploads/photo-equipe.jpg"
+for i in $(seq 400); do echo "note $i"; done >"$uploads/notes-de-version.txt"
+HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  "$build/tools/velmar-screenshot-quick" 127.0.0.1 "$port" velmar s3cret "$uploads" \
+  rapport-annuel.pdf photo-equipe.jpg notes-de-version.txt >"$home/quick.log" 2>&1 &
+shot_pid=$!
+for _ in $(seq 600); do
+  grep -q '^READY' "$home/quick.log" 2>/dev/null && break
+  kill -0 "$shot_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^READY' "$home/quick.log" || { echo "L'envoi n'a pas abouti." >&2; cat "$home/quick.log" >&2; exit 1; }
+sleep 0.5
+window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
+[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
+import -window "$window" "$out/9-explorateur-rapide-apres-envoi.png"
 
 echo "Captures d'écran dans $out"
 ls "$out"

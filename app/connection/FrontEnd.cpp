@@ -140,7 +140,8 @@ void TConnectionFrontEnd::ToolButton1Click()
             client->Login();
         }
     } else if (page == TPage::QuickExplorer) {
-        quickExplorer.QuickPanelConnect(QString());
+        // The panel keeps the folder of the last hand-over, if any.
+        quickExplorer.QuickPanelConnect(std::nullopt);
     }
 }
 
@@ -175,7 +176,7 @@ void TConnectionFrontEnd::PageControl1Change()
         context.SetQuickExplorerActive(false);
         if (!quickExplorer.QuickPanelConnected())
             return;
-        handOverFolder = quickExplorer.QuickPanelDirectory();
+        handOverFolder = quickExplorer.QuickPanelFolder();
         quickExplorer.QuickPanelDisconnect();
         if (!client->Connected()) {
             sites.ApplyProfileToClient(handOverFolder);

@@ -1,6 +1,6 @@
 // The site manager of the settings tab: the profile editor, the check list
 // "Sites Ftp" and the file velmar.ini behind them, quick connect, and the
-// hand-over of the editor's profile to the client.
+// hand-over of the editor's profile to the client and to the quick-explorer panel.
 
 #include "SiteManager.h"
 
@@ -339,6 +339,16 @@ void TSiteManager::ApplyProfileToClient(const QString &initialDirectory)
     client->SetUsername(UserTxt->text());
     client->SetPassword(PassTxt->text());
     client->SetInitialDirectory(initialDirectory);
+}
+
+TQuickPanelProfile TSiteManager::ProfileForQuickPanel() const
+{
+    TQuickPanelProfile profile;
+    profile.host = HostTxt->text();
+    profile.port = quint16(PortValue(PortTxt->text()));
+    profile.user = UserTxt->text();
+    profile.password = PassTxt->text();
+    return profile;
 }
 
 void TSiteManager::ToolButton32Click()

@@ -27,6 +27,15 @@ namespace SiteText {
 inline const QString SamplePassword = QStringLiteral("anonyme@example.com");
 }
 
+// What the quick-explorer panel takes of a profile: neither the proxy nor
+// the base folder.
+struct TQuickPanelProfile {
+    QString host;
+    quint16 port = 21;
+    QString user;
+    QString password;
+};
+
 class TSiteManager : public QObject
 {
     Q_OBJECT
@@ -54,6 +63,10 @@ public:
     // stops it at that field with a TVelmarError (what was set before stays
     // set).
     void ApplyProfileToClient(const QString &initialDirectory);
+    // The editor's profile for the quick-explorer panel, which its tab
+    // applies. A port field that is not a port number stops it with a
+    // TVelmarError, before anything reaches the panel.
+    TQuickPanelProfile ProfileForQuickPanel() const;
 
     // "Velmar : " and the editor's profile name.
     void SetCaptionFromProfile();

@@ -118,6 +118,16 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     for (QAction *command : {explorer->compenvoyer(), explorer->Compresseretenvoyer1()})
         c.Connect(command, &QAction::triggered, zip, &TCompressTool::Compresseretenvoyer1Click);
     c.Connect(d.TrackBar1, &QSlider::valueChanged, zip, &TCompressTool::TrackBar1Change);
+    // The quick-explorer tab's export and print buttons run the menu items
+    // of the same commands; its comparison waits for its tool.
+    TQuickExplorerTab *quick = d.quickExplorer;
+    c.Connect(quick->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
+    c.Connect(quick->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // The quick-explorer panel saves its downloads where the downloads
+    // folder is, whoever sets it.
+    c.Connect(d.tele, &QLineEdit::textChanged, quick, [&d](const QString &folder) {
+        d.quickExplorer->SetDownloadFolder(folder);
+    });
     // Both current-local-folder labels follow the local tree.
     c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
         const QString text = MainText::LocalFolderPrefix + folder.toLower();
@@ -308,7 +318,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 void TfrmMain::Private::ApplyAsciiMode(int listIndex)
 {
     VexFtp1->SetTransferMode(listIndex != 0 ? AsciiTransfer : BinaryTransfer);
-    // The quick-explorer panel takes ttASCII or ttBinary the same way.
+    quickExplorer->SetPanelAsciiMode(listIndex != 0);
     if (listIndex >= 0)
         modetransfert->SetItemIndex(listIndex != 0 ? 0 : 1);
 }
@@ -316,7 +326,7 @@ void TfrmMain::Private::ApplyAsciiMode(int listIndex)
 void TfrmMain::Private::ApplyPassiveMode(int listIndex)
 {
     VexFtp1->SetPassive(listIndex == 0);
-    // The quick-explorer panel's Passive follows the same way.
+    quickExplorer->SetPanelPassive(listIndex == 0);
     if (listIndex >= 0)
         modeftp->SetItemIndex(listIndex == 0 ? 1 : 0);
 }

@@ -72,6 +72,7 @@ struct TfrmMainBuilder {
         d.TabSheet6 = Named(new QWidget, "TabSheet6");
         BuildSettingsTab(d);
         BuildAboutTab(d);
+        d.quickExplorer->SetSiteManager(*d.sites);
         context.AddPage(TPage::Explorer, d.explorer, QStringLiteral("    &Explorateur"));
         context.AddPage(TPage::QuickExplorer, d.quickExplorer, QStringLiteral("    Explorateur &rapide"));
         context.AddPage(TPage::Update, d.update, QStringLiteral("    &Mise à jour"));

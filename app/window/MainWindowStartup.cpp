@@ -160,8 +160,7 @@ void TfrmMain::FormCreate()
     context.SetAnswerForAll(false);
     d->scheduler->ClearSchedule();
 
-    // The quick-explorer panel's log gets its "&Sauvegarder le status" menu
-    // from the panel itself.
+    d->quickExplorer->AttachSaveStatusMenu();
 
     context.OpenedFiles().clear();
     context.SetQuitting(false);

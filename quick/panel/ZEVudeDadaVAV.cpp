@@ -407,7 +407,7 @@ QString TZEVudeDadaVAV::Format(const QString &format, const QStringList &args)
     return FormatQuickMessage(Localize(format, args), args);
 }
 
-void TZEVudeDadaVAV::Notify(const TNotifyEvent &hook, QObject *sender)
+void TZEVudeDadaVAV::Notify(const TQuickNotifyEvent &hook, QObject *sender)
 {
     if (hook && !destroying)
         hook(sender ? sender : this);

@@ -51,7 +51,9 @@ using TGetLocalFileEvent =
 // strResult is empty; the hook may replace format before args go in.
 using TLocalizeEvent =
     std::function<void(QObject *sender, const QString &strResult, QString &format, const QStringList &args)>;
-using TNotifyEvent = std::function<void(QObject *sender)>;
+// A plain notification. (Named apart from the FTP client's TNotifyEvent, so
+// that a window may include both.)
+using TQuickNotifyEvent = std::function<void(QObject *sender)>;
 
 class TZEVudeDadaVAV : public QWidget
 {
@@ -120,14 +122,14 @@ public:
     TGetLocalFileEvent OnGetLocalFile;
     // Before every message and caption is formatted.
     TLocalizeEvent OnLocalize;
-    TNotifyEvent OnConnect;     // after a successful connect
-    TNotifyEvent OnDisconnect;  // at the end of a disconnect
-    TNotifyEvent OnChange;      // after every successful listing
+    TQuickNotifyEvent OnConnect;     // after a successful connect
+    TQuickNotifyEvent OnDisconnect;  // at the end of a disconnect
+    TQuickNotifyEvent OnChange;      // after every successful listing
     // A double click in the file list or the pop-up's first item (Sender:
     // the list or the menu item), raised while the entry is still selected.
-    TNotifyEvent OnDblClick;
+    TQuickNotifyEvent OnDblClick;
     // A click in the file list; also after a click in the folder pane.
-    TNotifyEvent OnClick;
+    TQuickNotifyEvent OnClick;
 
     // ---- Operations
     bool Connect();
@@ -232,7 +234,7 @@ private:
     void ApplyEditing();
     QString Localize(const QString &format, const QStringList &args);
     QString Format(const QString &format, const QStringList &args);
-    void Notify(const TNotifyEvent &hook, QObject *sender);
+    void Notify(const TQuickNotifyEvent &hook, QObject *sender);
 
     bool RefuseWhileBusy();
     // Shows why the last call of the connection failed: a local file error,

@@ -20,9 +20,11 @@
 #include "MainWindow.h"
 #include "PiePictures.h"
 #include "PyFtpdServer.h"
+#include "QuickExplorerTab.h"
 #include "ScriptedDialUpBackend.h"
 #include "ScriptedFtpServer.h"
 #include "TransferDisplay.h"
+#include "ZEVudeDadaVAV.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -420,16 +422,27 @@ void TestFrontEnd::tabHandOverCarriesTreeFolder()
     RemoteTree(w)->setCurrentItem(RemoteTree(w)->CurrentNode());
     QCOMPARE(w.Context().TreeFolder(), QStringLiteral("/pub/linux"));
 
-    // The explorer's connection is handed over: the client closes (the
-    // quick-explorer panel takes the folder once it is in the window).
+    // The explorer's connection is handed over: the client closes and the
+    // quick-explorer panel opens the tree's folder.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
     QVERIFY(w.Context().QuickExplorerActive());
     QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Connected(), WaitMs);
-    // Back on the explorer tab with no panel connection, nothing reconnects.
+    QVERIFY(w.QuickExplorer().ZEVudeDadaVAV1()->Connected());
+    QCOMPARE(w.QuickExplorer().ZEVudeDadaVAV1()->CurrentFolder(), QStringLiteral("/pub/linux"));
+    // And back: the panel lets go, the client logs in on the panel's folder.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
     QVERIFY(!w.Context().QuickExplorerActive());
+    QVERIFY(!w.QuickExplorer().ZEVudeDadaVAV1()->Connected());
+    QTRY_VERIFY_WITH_TIMEOUT(w.VexFtp1()->LoggedIn() && !w.VexFtp1()->Busy(), LoginWaitMs);
+    QCOMPARE(w.VexFtp1()->CurrentDirectory(), QStringLiteral("/pub/linux"));
+    // With neither connected, a tab change hands nothing over.
+    w.VexFtp1()->Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.VexFtp1()->Connected(), WaitMs);
+    tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet2"));
+    tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet1"));
     QTest::qWait(100);
     QVERIFY(!w.VexFtp1()->Connected());
+    QVERIFY(!w.QuickExplorer().ZEVudeDadaVAV1()->Connected());
     // Connect on another tab does only the dial-up step.
     tabs->setCurrentWidget(Find<QWidget>(w, "TabSheet4"));
     w.FrontEnd().ToolButton1Click();

@@ -19,6 +19,7 @@
 #include "DialUpMonitor.h"
 #include "ExplorerTab.h"
 #include "FrontEnd.h"
+#include "ListingCommands.h"
 #include "Ftp.h"
 #include "PanelBar.h"
 #include "Preferences.h"
@@ -109,6 +110,12 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
     c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
+    // Export, preview and print of the remote listing.
+    TListingCommands *listing = d.listing;
+    c.Connect(d.ExporterversExcel1, &QAction::triggered, listing, &TListingCommands::ExportListView1Execute);
+    c.Connect(d.Prvisualiser1, &QAction::triggered, listing, &TListingCommands::Prvisualiser1Click);
+    c.Connect(d.Imprimerlesitedistant1, &QAction::triggered, listing,
+              &TListingCommands::Imprimerlesitedistant1Click);
     // Both current-local-folder labels follow the local tree.
     c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
         const QString text = MainText::LocalFolderPrefix + folder.toLower();

@@ -17,6 +17,7 @@ class QSlider;
 class QTabWidget;
 class QTimer;
 class QWidget;
+class TListingCommands;
 class TRadioGroup;
 class TWindowArchive;
 class TZipTask;
@@ -35,6 +36,8 @@ struct TfrmMain::Private {
     // The zip engine of the compress commands, and the archive it leaves as
     // the explorer's remote refresh sees it.
     TZipTask *ZipTask1 = nullptr;
+    // Export, preview and print of the remote listing.
+    TListingCommands *listing = nullptr;
     std::unique_ptr<TWindowArchive> sentArchive;
     TTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu2 = nullptr; // the notification-area menu

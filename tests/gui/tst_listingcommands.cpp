@@ -15,7 +15,9 @@
 #include "ListingTestKit.h"
 #include "UpdateTab.h"
 
+#include <QGraphicsView>
 #include <QLabel>
+#include <QMenu>
 #include <QPrintPreviewWidget>
 #include <QRadioButton>
 #include <QTimer>
@@ -347,8 +349,22 @@ void TestListingCommands::spreadsheetHandOver()
         return opens;
     });
     QString itemText;
+    QStringList popupItems;
     Listing(w)->OnPreviewWindow = [&](TFormListPrint &form) {
         QTimer::singleShot(0, &form, [&] {
+            // A right click on the page shows the item (the pop-up is read
+            // and closed while it runs).
+            QTimer::singleShot(50, &form, [&] {
+                if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                    for (const QAction *action : menu->actions())
+                        popupItems << action->text();
+                    menu->close();
+                }
+            });
+            QWidget *page = form.Preview()->findChild<QGraphicsView *>()->viewport();
+            QContextMenuEvent click(QContextMenuEvent::Mouse, page->rect().center(),
+                                    page->mapToGlobal(page->rect().center()));
+            QApplication::sendEvent(page, &click);
             auto *item = form.findChild<QAction *>(QLatin1String(TListingCommands::SpreadsheetItemName()));
             if (item) {
                 itemText = item->text();
@@ -360,6 +376,7 @@ void TestListingCommands::spreadsheetHandOver()
     const QString file = fx->FilePath(QStringLiteral("Listing.XLS"));
     w.findChild<QAction *>(QStringLiteral("Prvisualiser1"))->trigger();
     QCOMPARE(itemText, QStringLiteral("Ouvrir dans le tableur"));
+    QCOMPARE(popupItems, QStringList{itemText});
     QCOMPARE(fx->opened, QList<QUrl>{QUrl::fromLocalFile(file)});
     QVERIFY(fx->prompter.Messages().isEmpty());
     const QList<QByteArray> lines = Lines(fx->ReadFile(QStringLiteral("Listing.XLS")));

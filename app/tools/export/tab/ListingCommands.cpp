@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QGraphicsView>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintPreviewWidget>
@@ -210,19 +211,27 @@ void TListingCommands::SetUpForm(TFormListPrint &form, const TListViewTable &tab
 
 void TListingCommands::Preview(const TListViewTable &table, const QString &header)
 {
-    const auto form = std::make_unique<TFormListPrint>(Window());
+    // A child of the window, so that it goes with the window should the
+    // window go while it is shown; otherwise it goes once it has closed.
+    const QPointer<TFormListPrint> form = new TFormListPrint(Window());
     SetUpForm(*form, table, header);
     // The hand-over to a spreadsheet program, from the page's pop-up menu.
-    auto *spreadsheet = new QAction(SpreadsheetItemText(), form.get());
+    auto *spreadsheet = new QAction(SpreadsheetItemText(), form);
     spreadsheet->setObjectName(QLatin1String(SpreadsheetItemName()));
-    form->Preview()->addAction(spreadsheet);
-    form->Preview()->setContextMenuPolicy(Qt::ActionsContextMenu);
-    TFormListPrint *shown = form.get();
+    // The pages are drawn by a view inside the preview, which keeps a right
+    // click to itself: the item goes on that view.
+    QWidget *pages = form->Preview()->findChild<QGraphicsView *>();
+    if (!pages)
+        pages = form->Preview();
+    pages->addAction(spreadsheet);
+    pages->setContextMenuPolicy(Qt::ActionsContextMenu);
+    TFormListPrint *shown = form;
     context.Connect(spreadsheet, &QAction::triggered, shown, [this, shown] { OpenInSpreadsheet(*shown); });
     if (OnPreviewWindow)
         OnPreviewWindow(*form);
     form->ListViewPrint1().Build();
     form->exec();
+    delete form;
 }
 
 void TListingCommands::Print(const TListViewTable &table, const QString &header, bool wysiwyg)

@@ -8,7 +8,7 @@
 // TAppContext::Connect), create it in BuildMainWindow and add its page in
 // order, then wire the window's menu items and tool-bar buttons to its
 // handlers in ConnectControls below, e.g.
-//   c.Connect(d.ExporterversExcel1, &QAction::triggered, d.exportTool, &TExportTool::ExporterversExcel1Click);
+//   c.Connect(d.ExporterversExcel1, &QAction::triggered, d.listing, &TListingCommands::ExportListView1Execute);
 
 #include "MainWindowPrivate.h"
 

@@ -41,7 +41,8 @@ inline QByteArray ReadBytes(const QString &path)
 inline bool MakeSite(const PyFtpdServer &server, int extraFiles)
 {
     const QString site = server.RootPath() + QStringLiteral("/site");
-    if (!QDir().mkpath(site + QStringLiteral("/img")) || !WriteBytes(site + QStringLiteral("/a.txt"), QByteArray(1024, 'a')))
+    if (!QDir().mkpath(site + QStringLiteral("/img"))
+        || !WriteBytes(site + QStringLiteral("/a.txt"), QByteArray(1024, 'a')))
         return false;
     for (int i = 0; i < extraFiles; ++i)
         if (!WriteBytes(site + QStringLiteral("/fichier-%1.txt").arg(i, 3, 10, QLatin1Char('0')), "x"))

@@ -8,7 +8,7 @@
 // TAppContext::Connect), create it in BuildMainWindow and add its page in
 // order, then wire the window's menu items and tool-bar buttons to its
 // handlers in ConnectControls below, e.g.
-//   c.Connect(d.ExporterversExcel1, &QAction::triggered, d.exportTool, &TExportTool::ExporterversExcel1Click);
+//   c.Connect(d.ExporterversExcel1, &QAction::triggered, d.listing, &TListingCommands::ExportListView1Execute);
 
 #include "MainWindowPrivate.h"
 
@@ -20,6 +20,7 @@
 #include "DialUpMonitor.h"
 #include "ExplorerTab.h"
 #include "FrontEnd.h"
+#include "ListingCommands.h"
 #include "Ftp.h"
 #include "PanelBar.h"
 #include "Preferences.h"
@@ -128,6 +129,12 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     c.Connect(d.tele, &QLineEdit::textChanged, quick, [&d](const QString &folder) {
         d.quickExplorer->SetDownloadFolder(folder);
     });
+    // Export, preview and print of the remote listing.
+    TListingCommands *listing = d.listing;
+    c.Connect(d.ExporterversExcel1, &QAction::triggered, listing, &TListingCommands::ExportListView1Execute);
+    c.Connect(d.Prvisualiser1, &QAction::triggered, listing, &TListingCommands::Prvisualiser1Click);
+    c.Connect(d.Imprimerlesitedistant1, &QAction::triggered, listing,
+              &TListingCommands::Imprimerlesitedistant1Click);
     // Both current-local-folder labels follow the local tree.
     c.Connect(d.context, &TAppContext::LocalFolderChanged, w, [&d](const QString &folder) {
         const QString text = MainText::LocalFolderPrefix + folder.toLower();

@@ -14,6 +14,7 @@
 #include "ExplorerTab.h"
 #include "Ftp.h"
 #include "FrontEnd.h"
+#include "ListingCommands.h"
 #include "QuickExplorerTab.h"
 #include "RadioGroup.h"
 #include "SchedulerTab.h"
@@ -80,6 +81,10 @@ struct TfrmMainBuilder {
         context.AddPage(TPage::Scheduler, d.scheduler, QStringLiteral("    P&rogrammation"));
         context.AddPage(TPage::About, d.TabSheet6, QStringLiteral("    A P&ropos"));
         d.PageControl1->setTabEnabled(int(TPage::Update), false);
+        d.listing = new TListingCommands(context, w);
+        d.listing->SetRemoteList(d.explorer->VexFtpListView1());
+        d.listing->SetRemoteFolderLabel(d.update->repencours());
+        d.listing->SetQuickPanel(d.quickExplorer->ZEVudeDadaVAV1());
         w->setCentralWidget(d.PageControl1);
 
         TFrontEndDisplays shown;

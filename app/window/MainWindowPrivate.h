@@ -18,6 +18,7 @@ class QTabWidget;
 class QTimer;
 class QWidget;
 class TCompressTool;
+class TListingCommands;
 class TRadioGroup;
 class TWindowArchive;
 class TZipTask;
@@ -37,6 +38,8 @@ struct TfrmMain::Private {
     // the archive they leave as the explorer's remote refresh sees it.
     TZipTask *ZipTask1 = nullptr;
     TCompressTool *compressTool = nullptr;
+    // Export, preview and print of the remote listing.
+    TListingCommands *listing = nullptr;
     std::unique_ptr<TWindowArchive> sentArchive;
     TTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu2 = nullptr; // the notification-area menu

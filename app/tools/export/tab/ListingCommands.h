@@ -10,11 +10,11 @@
 // Owner wiring (the window):
 //   auto *listing = new TListingCommands(context, window);
 //   listing->SetRemoteList(explorer->VexFtpListView1());
+//   listing->SetRemoteFolderLabel(update->repencours());
 //   listing->SetQuickPanel(quickTab->ZEVudeDadaVAV1());
-//   listing->SetQuickPanel(panel);  // once the quick tab holds its panel
 //   context.Connect(ExporterversExcel1, &QAction::triggered, listing,
+//                   &TListingCommands::ExportListView1Execute);
 // The quick tab's own buttons trigger the same menu items.
-// The quick tab's own buttons call ExportQuick / PrintQuick with its panel.
 //
 // Every question and message goes through the prompt seam (Prompts.h);
 // the preview window's "Ouvrir dans le tableur" item hands the listing to the

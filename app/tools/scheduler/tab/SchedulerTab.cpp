@@ -654,9 +654,20 @@ void TSchedulerTab::ListenToClient(bool listen)
         if (self && self->state == TRunState::Connecting && !client->LoggedIn() && !client->Connected())
             self->EndFailedRun();
     });
-    errorSlot = client->AddErrorListener([self](TVexFtp *, FtpError, const QString &) {
-        if (self && self->state == TRunState::Transferring)
+    // A connection refused or a name that does not resolve is only an error:
+    // the client neither quits nor reports ready. Once the error has been
+    // shown, a client still without a connection has given the login up.
+    errorSlot = client->AddErrorListener([self](TVexFtp *client, FtpError, const QString &) {
+        if (!self)
+            return;
+        if (self->state == TRunState::Transferring) {
             ++self->run.errors;
+        } else if (self->state == TRunState::Connecting) {
+            QTimer::singleShot(0, self, [self, client] {
+                if (self && self->state == TRunState::Connecting && !client->Connected() && !client->LoggedIn())
+                    self->EndFailedRun();
+            });
+        }
     });
 }
 

@@ -104,6 +104,7 @@ void TSchedulerTab::BuildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
     auto *topRow = new QHBoxLayout;
+    topRow->setSpacing(3);
     auto *bottomRow = new QHBoxLayout;
     layout->addLayout(topRow);
     layout->addLayout(bottomRow, 1);
@@ -111,15 +112,23 @@ void TSchedulerTab::BuildLayout()
     MonthCalendar1 = Named(new QCalendarWidget(this), "MonthCalendar1");
     MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     MonthCalendar1->setGridVisible(false);
+    // One letter per day, as the system's month calendar shows them, so
+    // that the four groups of the top row fit the window's first-run width.
+    MonthCalendar1->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
     MonthCalendar1->setStyleSheet(QStringLiteral("#qt_calendar_navigationbar { background-color: rgb(0,128,128); }"));
     topRow->addWidget(Group(this, "GroupBox9", QStringLiteral("&Date de programmation"), MonthCalendar1));
 
     ListBox2 = Named(new QListWidget(this), "ListBox2");
     for (int hour = 1; hour <= 24; ++hour)
         ListBox2->addItem(QString::number(hour));
-    ListBox2->setFixedWidth(48);
+    ListBox2->setFixedWidth(42);
     ListBox2->setFixedHeight(MonthCalendar1->sizeHint().height());
-    topRow->addWidget(Group(this, "GroupBox10", QStringLiteral("&Heure"), ListBox2));
+    QGroupBox *hourGroup = Group(this, "GroupBox10", QStringLiteral("&Heure"), ListBox2);
+    // No wider than the list and its title need: the style's own minimum
+    // for a group box would push the top row past the window's width.
+    const int titleWidth = hourGroup->fontMetrics().horizontalAdvance(QStringLiteral("Heure")) + 16;
+    hourGroup->setFixedWidth(qMax(ListBox2->width() + 12, titleWidth));
+    topRow->addWidget(hourGroup);
 
     auto *action = new QWidget(this);
     auto *actionLayout = new QVBoxLayout(action);

@@ -177,6 +177,29 @@ write("fuzz_siteprofiles", "accents-and-nul", profiles([["Dépôt été", "ftp.e
                                                          "mot\0de passe", "0", "", "21", "", "/données"]]))
 write("fuzz_siteprofiles", "new-profile-values", "Nouveau\r\nsite\0ftp.example.org\x0021\0velmar\0pw")
 
+# --- Scheduler program (programmation.ini) -------------------------------------
+
+def program(lines, end="\r\n"):
+    return "".join(line + end for line in lines)
+
+
+HEAD = ["le:", "25/03/2003", "à:", "0"]
+write("fuzz_programfile", "download", program(HEAD + [
+    "heure dans le répertoire local:", "/home/velmar/Téléchargements", "",
+    "Récupérer les fichiers distants suivants :", "",
+    "Alpha:ftp.example.net:/pub:readme.txt", "Alpha:ftp.example.net:/pub:index.html",
+    "Alpha:ftp.example.net:/pub/sub:../escape.txt", "Alpha:ftp.example.net::racine.txt"]))
+write("fuzz_programfile", "upload", program(HEAD[:3] + ["14",
+    "heure dans le répertoire distant suivant: ", "Alpha:ftp.example.net:/incoming", "",
+    "Envoyer les fichiers locaux suivants :", "",
+    "/home/velmar/rapport.txt", "/home/velmar/NOTESCompression locale",
+    "/home/velmar/site.zipCompression et envoi", "relatif.txt"]))
+write("fuzz_programfile", "upload-without-folder", program(HEAD + ["",
+    "Envoyer les fichiers locaux suivants :", "", "/home/velmar/a.txt"]))
+write("fuzz_programfile", "cleared", program(["Aucune"]))
+write("fuzz_programfile", "lf-endings", program(HEAD + ["x", "/tmp", "", "distants", "", "P:H:/:f"], "\n"))
+write("fuzz_programfile", "bad-date-and-hour", program(["le:", "31/02/2003", "à:", "24", "", "", "", "locaux"]))
+
 # --- Control connection -----------------------------------------------------
 # options byte, two operations, then pieces (see fuzz_control_reader.cpp).
 

@@ -333,6 +333,11 @@ void TExplorerTab::BuildRemotePopup()
     remoteMenu->addSeparator();
     selectAllRemote = Named(remoteMenu->addAction(QStringLiteral("&Tout sélectionner")), "Toutslectionner1");
     list->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    treeMenu = Named(new QMenu(this), "PopupMenu4");
+    markFolderItem = Named(treeMenu->addAction(QStringLiteral("&Marquer le répertoire en cours pour programmation")),
+                           "Marquerlerpertoireencourspourprogrammation1");
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void TExplorerTab::BuildLocalPopup()
@@ -372,7 +377,7 @@ void TExplorerTab::BuildLocalPopup()
     // when those are in): until then they do nothing and say so by being
     // greyed.
     for (QAction *tool : {compress, compressAndSend, compressItem, compressAndSendItem, markLocalItem,
-                          markCompressItem, markCompressAndSendItem, markRemoteItem})
+                          markCompressItem, markCompressAndSendItem, markRemoteItem, markFolderItem})
         tool->setEnabled(false);
 }
 
@@ -406,6 +411,8 @@ void TExplorerTab::Wire()
         PopupMenu1Popup();
         remoteMenu->popup(list->mapToGlobal(at));
     });
+    c.Connect(tree, &QWidget::customContextMenuRequested, this,
+              [this](const QPoint &at) { treeMenu->popup(tree->viewport()->mapToGlobal(at)); });
 
     // Local side.
     c.Connect(localTree, &TDirTree::Change, this, &TExplorerTab::DirTree1Change);

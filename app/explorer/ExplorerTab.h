@@ -63,8 +63,8 @@ public:
     // The site tools' commands on the tab's tool bars and pop-up menus; the
     // window wires them to the tools ("Comparer les fichiers", "Export
     // Excel", "Imprimer le site distant", "Compresser", "Compresser et
-    // envoyer", and the pop-up items that mark files for the scheduler or
-    // for a compression).
+    // envoyer", and the pop-up items that mark the remote folder or files
+    // for the scheduler or for a compression).
     QAction *comparer() const { return compare; }
     QAction *ExportExcel() const { return exportExcel; }
     QAction *ImprimerSite() const { return printSite; }
@@ -72,6 +72,7 @@ public:
     QAction *compenvoyer() const { return compressAndSend; }
     QAction *Compresser1() const { return compressItem; }
     QAction *Compresseretenvoyer1() const { return compressAndSendItem; }
+    QAction *Marquerlerpertoireencourspourprogrammation1() const { return markFolderItem; }
     QAction *Marquerlesfichiersdistantspourprogrammation1() const { return markRemoteItem; }
     QAction *Marquerlesfichierspourprogrammation1() const { return markLocalItem; }
     QAction *Marquerlesfichierspourcompressionlocale1() const { return markCompressItem; }
@@ -210,6 +211,10 @@ private:
     QAction *copyAddressItem = nullptr;  // CopyLocation1
     QAction *markRemoteItem = nullptr;
     QAction *selectAllRemote = nullptr;  // Toutslectionner1
+
+    // Remote tree pop-up menu PopupMenu4: the scheduler's folder mark.
+    QMenu *treeMenu = nullptr;
+    QAction *markFolderItem = nullptr;
 
     // Local pop-up menu PopupMenu3.
     QMenu *localMenu = nullptr;

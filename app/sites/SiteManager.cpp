@@ -359,6 +359,21 @@ void TSiteManager::ToolButton32Click()
     OpenUrlOrTell(context.Window(), QUrl::fromUserInput(page), QStringLiteral("la page web « %1 »").arg(page));
 }
 
+int TSiteManager::SelectSitesNamed(const QString &name)
+{
+    int found = 0;
+    for (int row = 0; row < ListBox1->count(); ++row) {
+        if (ListBox1->item(row)->text() != name)
+            continue;
+        fillingSiteList = true;
+        ListBox1->setCurrentRow(row);
+        fillingSiteList = false;
+        ListBox1Click();
+        ++found;
+    }
+    return found;
+}
+
 void TSiteManager::SelectDefaultSite(int index)
 {
     if (index < 0 || index >= ListBox1->count())

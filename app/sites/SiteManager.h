@@ -80,6 +80,11 @@ public:
     void SelectDefaultSite(int index);
     QList<int> CheckedSites() const;
     int SiteCount() const;
+    // Selects, in list order, every entry named exactly name, loading each
+    // into the editor, so that the last one wins (the scheduler's choice of
+    // profile). Returns how many were found; with none the editor is left
+    // as it is.
+    int SelectSitesNamed(const QString &name);
 
 private:
     void BuildEditor(QWidget *parent);

@@ -89,6 +89,9 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     });
 
     c.Connect(d.scheduler->CheckBox8(), &QCheckBox::clicked, w, &TfrmMain::CheckBox8Click);
+    // The scheduler wires the explorer's marking items itself.
+    d.scheduler->Attach({d.explorer, d.sites, d.dialUp, [&d] { return d.tele->text(); },
+                         [&d] { return d.TrackBar1->value(); }});
     c.Connect(d.dialog3, &QPushButton::clicked, w, &TfrmMain::dialog3Click);
     c.Connect(d.connexionactive, &QTimer::timeout, w, &TfrmMain::connexionactiveTimer);
     // The user's tab changes only: those the program makes run no hand-over.

@@ -107,6 +107,7 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     // The site tools' buttons on the explorer's tool bars run what the menu
     // items of the same commands run.
     c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
+    c.Connect(d.Comparerlessites1, &QAction::triggered, d.update, &TUpdateTab::comparerClick);
     c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
     // Both current-local-folder labels follow the local tree.

@@ -65,7 +65,7 @@ struct TfrmMainBuilder {
         context.SetPageHost(d.PageControl1);
         d.explorer = new TExplorerTab(context);
         d.quickExplorer = new TQuickExplorerTab(context);
-        d.update = new TUpdateTab(context);
+        d.update = new TUpdateTab(context, *d.explorer);
         d.TabSheet4 = Named(new QWidget, "TabSheet4");
         d.scheduler = new TSchedulerTab(context);
         d.TabSheet6 = Named(new QWidget, "TabSheet6");

@@ -429,10 +429,18 @@ void TestUpdateTab::fullUpdateOnExplorer()
     QVERIFY(Select(w, {}));
 
     // vieux.txt is on the site: the overwrite dialog is answered.
+    // A click on the button while the run goes on does nothing.
     int busyRefusals = 0;
+    bool clickedAgain = false;
+    bool buttonGreyed = false;
     w.VexFtp1()->AddInfoListener([&](TVexFtp *, FtpInfo info, const QString &) {
         if (info == ftpiBusy)
             ++busyRefusals;
+        if (info == ftpiProgress && !clickedAgain) {
+            clickedAgain = true;
+            buttonGreyed = !Tab(w).SpeedButton1()->isEnabled();
+            Tab(w).SpeedButton1Click();
+        }
     });
     confirmAnswers = {ctOverwrite};
     fx->prompter.QueueConfirm(true);
@@ -468,6 +476,10 @@ void TestUpdateTab::fullUpdateOnExplorer()
     QVERIFY2(stores.second < fetches.first && fetches.second < deletes.first, qPrintable(commands.join(", ")));
     // None of the three was refused as busy.
     QCOMPARE(busyRefusals, 0);
+    QVERIFY(clickedAgain);
+    QVERIFY(buttonGreyed);
+    QVERIFY(Tab(w).SpeedButton1()->isEnabled());
+    QCOMPARE(fx->prompter.Asked().size(), 1);
 
     // A new comparison finds nothing left to do but the row kept aside
     // (the file fetched now is later than the site's copy: the date test

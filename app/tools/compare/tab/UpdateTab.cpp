@@ -8,7 +8,6 @@
 #include "AppTexts.h"
 #include "DateTexts.h"
 #include "ExplorerTab.h"
-#include "FileTypeNames.h"
 #include "Ftp.h"
 #include "FtpListModel.h"
 #include "FtpListView.h"
@@ -26,7 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -340,7 +339,19 @@ void TUpdateTab::miseajourDblClick()
 
 void TUpdateTab::SpeedButton1Click()
 {
+    // Transfers handle events while they run: a second click then would
+    // start the same batches again beside the first ones.
+    if (running)
+        return;
     const QPointer<TUpdateTab> alive(this);
+    running = true;
+    updateButton->setEnabled(false);
+    const auto done = qScopeGuard([this, alive] {
+        if (alive) {
+            running = false;
+            updateButton->setEnabled(true);
+        }
+    });
     TUpdateBatches batches;
     if (Prompts().Confirm(context.Window(), MainText::Caption, UpdateQuestion))
         batches = UpdateBatches(Rows());

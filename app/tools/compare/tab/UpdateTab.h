@@ -72,7 +72,8 @@ public:
     void CheckBox3Click();
     // A double click in the list: every selected row takes the next action.
     void miseajourDblClick();
-    // The update run, after its question.
+    // The update run, after its question (a click while one runs does
+    // nothing).
     void SpeedButton1Click();
 
 private:
@@ -104,4 +105,5 @@ private:
     QCheckBox *missingLocallyBox = nullptr;
     QCheckBox *missingOnSiteBox = nullptr;
     QTreeWidget *list = nullptr;
+    bool running = false; // an update run is under way
 };

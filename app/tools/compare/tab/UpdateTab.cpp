@@ -210,6 +210,10 @@ void TUpdateTab::BuildLayout()
     auto *labels = new QVBoxLayout;
     remoteFolderLabel = Named(new QLabel(QStringLiteral("Répertoire distant en cours:"), top), "repencours");
     localFolderLabel = Named(new QLabel(QStringLiteral("Répertoire local en cours:"), top), "replocal");
+    // The folder labels take the width that is left: long folders are cut
+    // rather than widening the window.
+    for (QLabel *label : {remoteFolderLabel, localFolderLabel})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     labels->addStretch(1);
     labels->addWidget(remoteFolderLabel);
     labels->addWidget(localFolderLabel);

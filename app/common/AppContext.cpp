@@ -86,3 +86,14 @@ void TAppContext::ActivatePage(TPage page)
     ShowPage(page);
     emit PageChanged();
 }
+
+void TAppContext::SetPageEnabled(TPage page, bool enabled)
+{
+    if (host_ && Page(page))
+        host_->setTabEnabled(host_->indexOf(Page(page)), enabled);
+}
+
+bool TAppContext::PageEnabled(TPage page) const
+{
+    return host_ && Page(page) && host_->isTabEnabled(host_->indexOf(Page(page)));
+}

@@ -111,6 +111,9 @@ public:
     // Shows page and raises PageChanged once, as a user's choice of the tab
     // does.
     void ActivatePage(TPage page);
+    // Enables or greys out the tab of page (a greyed tab cannot be chosen).
+    void SetPageEnabled(TPage page, bool enabled);
+    bool PageEnabled(TPage page) const;
 
 signals:
     // The user chose another tab (or ActivatePage ran): the window's

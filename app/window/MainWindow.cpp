@@ -113,6 +113,7 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
     // The site tools' buttons on the explorer's tool bars run what the menu
     // items of the same commands run.
     c.Connect(explorer->comparer(), &QAction::triggered, w, [&d] { d.Comparerlessites1->trigger(); });
+    c.Connect(d.Comparerlessites1, &QAction::triggered, d.update, &TUpdateTab::comparerClick);
     c.Connect(explorer->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(explorer->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
     // The compress commands, and the track bar that sets their level.
@@ -123,8 +124,10 @@ void ConnectControls(TfrmMain *w, TfrmMain::Private &d)
         c.Connect(command, &QAction::triggered, zip, &TCompressTool::Compresseretenvoyer1Click);
     c.Connect(d.TrackBar1, &QSlider::valueChanged, zip, &TCompressTool::TrackBar1Change);
     // The quick-explorer tab's export and print buttons run the menu items
-    // of the same commands; its comparison waits for its tool.
+    // of the same commands; its comparison runs on its own panel.
     TQuickExplorerTab *quick = d.quickExplorer;
+    c.Connect(quick->ToolButton33(), &QAction::triggered, w,
+              [&d] { d.update->ToolButton33Click(*d.quickExplorer->ZEVudeDadaVAV1()); });
     c.Connect(quick->ExportExcel(), &QAction::triggered, w, [&d] { d.ExporterversExcel1->trigger(); });
     c.Connect(quick->ImprimerSite(), &QAction::triggered, w, [&d] { d.Imprimerlesitedistant1->trigger(); });
     // The quick-explorer panel saves its downloads where the downloads

@@ -67,7 +67,7 @@ struct TfrmMainBuilder {
         context.SetPageHost(d.PageControl1);
         d.explorer = new TExplorerTab(context);
         d.quickExplorer = new TQuickExplorerTab(context);
-        d.update = new TUpdateTab(context);
+        d.update = new TUpdateTab(context, *d.explorer);
         d.TabSheet4 = Named(new QWidget, "TabSheet4");
         d.scheduler = new TSchedulerTab(context);
         d.TabSheet6 = Named(new QWidget, "TabSheet6");
@@ -85,6 +85,7 @@ struct TfrmMainBuilder {
         d.listing->SetRemoteList(d.explorer->VexFtpListView1());
         d.listing->SetRemoteFolderLabel(d.update->repencours());
         d.listing->SetQuickPanel(d.quickExplorer->ZEVudeDadaVAV1());
+        d.update->SetQuickPanel(d.quickExplorer->ZEVudeDadaVAV1());
         w->setCentralWidget(d.PageControl1);
 
         TFrontEndDisplays shown;

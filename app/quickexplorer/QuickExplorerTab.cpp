@@ -208,8 +208,6 @@ void TQuickExplorerTab::BuildToolBar(QToolBar *bar)
     bar->addSeparator();
     compare = ToolAction(this, "ToolButton33", QStringLiteral("comparer"), "view-refresh", QStyle::SP_BrowserReload);
     compare->setToolTip(QStringLiteral("Comparer les fichiers"));
-    // The quick comparison waits for its tool, which wires and enables it.
-    compare->setEnabled(false);
     bar->addAction(compare);
     bar->addSeparator();
     largeIcons = ToolAction(this, "ToolButton35", QStringLiteral("Grandes icones"), "view-list-icons",

@@ -9,6 +9,7 @@
 #include "AppContext.h"
 #include "FormListPrint.h"
 #include "ListingTestKit.h"
+#include "QuickExplorerTab.h"
 #include "ZEVudeDadaVAV.h"
 
 #include <QAction>
@@ -31,6 +32,7 @@ private slots:
     void emptyListDoesNothing();
     void previewQuickList();
     void printToPdf();
+    void quickTabButton();
 
 private:
     // The window with a panel logged in to the site (folder "site") and
@@ -222,4 +224,31 @@ void TestListingCommandsQuick::printToPdf()
 }
 
 QTEST_MAIN(TestListingCommandsQuick)
+// The quick tab's own "Export Excel" button, in a window as it starts: the
+// window hands its quick panel to the listing commands, so the button
+// exports that panel's list.
+void TestListingCommandsQuick::quickTabButton()
+{
+    w = std::make_unique<TfrmMain>();
+    QVERIFY(w->Context().SelectLocalFolder(localFolder));
+    TZEVudeDadaVAV *own = w->QuickExplorer().ZEVudeDadaVAV1();
+    own->SetHostName(server->Host());
+    own->SetPort(server->Port());
+    own->SetLoginName(QLatin1String(PyFtpdServer::DefaultUser));
+    own->SetPassword(QLatin1String(PyFtpdServer::DefaultPassword));
+    own->SetRemoteDir(QStringLiteral("site"));
+    QVERIFY(own->Connect());
+    QVERIFY(own->RowCount() > 0);
+    w->Context().SetQuickExplorerActive(true);
+
+    fx->prompter.QueuePath(localFolder + QStringLiteral("onglet"));
+    w->QuickExplorer().ExportExcel()->trigger();
+    const QString path = localFolder + QStringLiteral("onglet.XLS");
+    QCOMPARE(fx->prompter.Messages(), QStringList{QStringLiteral("Fichier XLS: %1 sauvegardé").arg(path)});
+    const QList<QByteArray> lines = Lines(ReadBytes(path));
+    QCOMPARE(lines.size(), own->RowCount() + 1);
+    QCOMPARE(lines.at(0), QuickHeaderLine);
+    QCOMPARE(lines.at(1).split('\t').value(0), own->Row(0).Caption.toUtf8());
+}
+
 #include "tst_listingcommands_quick.moc"

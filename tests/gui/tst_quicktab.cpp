@@ -220,7 +220,7 @@ void TestQuickTab::layoutAndPanel()
     QVERIFY(!tab.synch2()->isChecked());
     QCOMPARE(tab.ToolButton33()->text(), QStringLiteral("comparer"));
     QCOMPARE(tab.ToolButton33()->toolTip(), QStringLiteral("Comparer les fichiers"));
-    QVERIFY(!tab.ToolButton33()->isEnabled()); // until the comparison tool takes it
+    QVERIFY(tab.ToolButton33()->isEnabled());
     auto *bar = Find<QToolBar>(w, "ToolBar4");
     QStringList texts;
     for (QAction *action : bar->actions())

@@ -14,6 +14,7 @@
 #include "LocalFileList.h"
 #include "MainWindow.h"
 #include "PyFtpdServer.h"
+#include "QuickExplorerTab.h"
 #include "QuickFileModel.h"
 #include "QuickListView.h"
 #include "QuickTypes.h"
@@ -43,6 +44,7 @@ private slots:
 
     void quickComparisonAndNo();
     void fullUpdateOnQuickPanel();
+    void quickTabComparer();
 
 private:
     std::unique_ptr<TZEVudeDadaVAV> MakePanel();
@@ -268,4 +270,29 @@ void TestUpdateTabQuick::fullUpdateOnQuickPanel()
 }
 
 QTEST_MAIN(TestUpdateTabQuick)
+// The quick tab's own "comparer" button, in a window as it starts: the
+// comparison runs against the window's quick panel.
+void TestUpdateTabQuick::quickTabComparer()
+{
+    if (!server)
+        QSKIP(PyFtpdServer::UnavailableMessage());
+    QVERIFY(Remote(QStringLiteral("seul.txt"), "s"));
+    START_SERVER();
+    TfrmMain w;
+    QVERIFY(Local(QStringLiteral("ici.txt"), "i"));
+    QVERIFY(ShowLocalFolder(w));
+    TZEVudeDadaVAV *own = w.QuickExplorer().ZEVudeDadaVAV1();
+    own->SetHostName(server->Host());
+    own->SetPort(server->Port());
+    own->SetLoginName(QLatin1String(PyFtpdServer::DefaultUser));
+    own->SetPassword(QLatin1String(PyFtpdServer::DefaultPassword));
+    QVERIFY(own->Connect());
+    QVERIFY(own->RowCount() > 0);
+
+    w.QuickExplorer().ToolButton33()->trigger();
+    QCOMPARE(Tab(w).QuickPanel(), own);
+    QVERIFY(w.Context().CurrentPage() == TPage::Update);
+    QCOMPARE(Describe(Tab(w).Rows()), QStringList({"ici.txt=2:" + Missing, "seul.txt=0:" + Gone}));
+}
+
 #include "tst_updatetab_quick.moc"

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -52,4 +53,31 @@ QIcon VelmarIcon()
 QIcon ThemedIcon(const QString &themeName, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
+}
+
+QLabel *VelmarBanner(QWidget *parent, const char *objectName, const QString &title, int pictureWidth)
+{
+    const int height = 26;
+    const QColor blue(15, 55, 130);
+    QPixmap picture(pictureWidth, height);
+    picture.fill(blue);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawPixmap(4, 2, VelmarPicture(height - 4));
+    QFont font(QStringLiteral("sans-serif"));
+    font.setBold(true);
+    font.setItalic(true);
+    font.setPixelSize(15);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(height + 6, 0, pictureWidth - height - 10, height), Qt::AlignVCenter | Qt::AlignLeft, title);
+    painter.end();
+    auto *banner = new QLabel(parent);
+    banner->setObjectName(QLatin1String(objectName));
+    banner->setPixmap(picture);
+    banner->setFixedHeight(height);
+    banner->setMinimumWidth(40);
+    banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    banner->setStyleSheet(QStringLiteral("background-color: rgb(15, 55, 130);"));
+    return banner;
 }

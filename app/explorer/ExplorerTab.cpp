@@ -127,32 +127,6 @@ QComboBox *FilterList(QWidget *parent, const char *name)
     return filter;
 }
 
-// The banner over the remote tree: the program's picture and name.
-QLabel *Banner(QWidget *parent)
-{
-    const int height = 26;
-    QPixmap picture(240, height);
-    picture.fill(QColor(15, 55, 130));
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(4, 2, VelmarPicture(height - 4));
-    QFont font(QStringLiteral("sans-serif"));
-    font.setBold(true);
-    font.setItalic(true);
-    font.setPixelSize(15);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(height + 6, 0, 200, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Velmar"));
-    painter.end();
-    auto *banner = Named(new QLabel(parent), "Image1");
-    banner->setPixmap(picture);
-    banner->setFixedHeight(height);
-    banner->setMinimumWidth(40);
-    banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    banner->setStyleSheet(QStringLiteral("background-color: rgb(15, 55, 130);"));
-    return banner;
-}
-
 QWidget *Column(QWidget *parent, std::initializer_list<QWidget *> widgets, QWidget *stretched)
 {
     auto *column = new QWidget(parent);
@@ -199,7 +173,7 @@ void TExplorerTab::BuildLayout()
     auto *top = Named(new QSplitter(Qt::Horizontal, vertical), "Splitter2");
     top->setChildrenCollapsible(false);
     tree = CreateVexFtpTreeView(top, client);
-    top->addWidget(Column(top, {Banner(top), tree}, tree));
+    top->addWidget(Column(top, {VelmarBanner(top, "Image1", QStringLiteral("Velmar"), 240), tree}, tree));
     list = CreateVexFtpListView(top, client);
     auto *remoteBar = PaneToolBar(top, "ToolBar2");
     BuildRemoteToolBar(remoteBar);

@@ -86,34 +86,6 @@ private:
     QString Shown(int width) const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, width); }
 };
 
-// The banner across the top of the tab: the program's picture and name.
-QLabel *Banner(QWidget *parent)
-{
-    const int height = 26;
-    const QColor blue(15, 55, 130);
-    QPixmap picture(420, height);
-    picture.fill(blue);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(4, 2, VelmarPicture(height - 4));
-    QFont font(QStringLiteral("sans-serif"));
-    font.setBold(true);
-    font.setItalic(true);
-    font.setPixelSize(15);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(height + 6, 0, 380, height), Qt::AlignVCenter | Qt::AlignLeft,
-                     QStringLiteral("Velmar - Explorateur rapide"));
-    painter.end();
-    auto *banner = Named(new QLabel(parent), "Image3");
-    banner->setPixmap(picture);
-    banner->setFixedHeight(height);
-    banner->setMinimumWidth(40);
-    banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    banner->setStyleSheet(QStringLiteral("background-color: rgb(15, 55, 130);"));
-    return banner;
-}
-
 QAction *ToolAction(QObject *owner, const char *name, const QString &text, const char *theme,
                     QStyle::StandardPixmap fallback)
 {
@@ -151,7 +123,7 @@ void TQuickExplorerTab::BuildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 0);
     layout->setSpacing(2);
-    layout->addWidget(Banner(this));
+    layout->addWidget(VelmarBanner(this, "Image3", QStringLiteral("Velmar - Explorateur rapide"), 420));
 
     // The tool bar, then the current local folder in the room it leaves.
     auto *row = new QWidget(this);

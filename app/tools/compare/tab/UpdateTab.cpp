@@ -99,30 +99,6 @@ QPixmap LegendPicture(const QFont &font)
     return picture;
 }
 
-QLabel *Banner(QWidget *parent)
-{
-    const int height = 26;
-    QPixmap picture(320, height);
-    picture.fill(QColor(15, 55, 130));
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(4, 2, VelmarPicture(height - 4));
-    QFont font(QStringLiteral("sans-serif"));
-    font.setBold(true);
-    font.setItalic(true);
-    font.setPixelSize(15);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(height + 6, 0, 280, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Velmar"));
-    painter.end();
-    auto *banner = Named(new QLabel(parent), "Image3");
-    banner->setPixmap(picture);
-    banner->setFixedHeight(height);
-    banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    banner->setStyleSheet(QStringLiteral("background-color: rgb(15, 55, 130);"));
-    return banner;
-}
-
 // A row of the list: sorted by name as the user reads names (case ignored,
 // then exactly, so that A.TXT and a.txt keep one order).
 class TUpdateItem : public QTreeWidgetItem
@@ -173,7 +149,7 @@ void TUpdateTab::BuildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
-    layout->addWidget(Banner(this));
+    layout->addWidget(VelmarBanner(this, "Image3", QStringLiteral("Velmar"), 320));
 
     auto *splitter = Named(new QSplitter(Qt::Vertical, this), "Splitter5");
     splitter->setChildrenCollapsible(false);

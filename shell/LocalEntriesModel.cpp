@@ -7,7 +7,9 @@
 
 #include <QAbstractFileIconProvider>
 #include <QFileSystemModel>
+#include <QDateTime>
 #include <QIcon>
+#include <QLocale>
 
 namespace {
 // The file system model asks its provider on its reading thread, where the
@@ -27,6 +29,15 @@ TNoIcons *NoIcons()
 }
 
 constexpr const char16_t *Titles[] = {u"Nom", u"Taille", u"Type", u"Modifié le"};
+
+// Sizes and dates are written the French way whatever the system's locale
+// ("75,09 ko", "11/12/2026 17:32"), like every other text of the program;
+// the file system model would use the system's language ("75.09 KiB").
+const QLocale &French()
+{
+    static const QLocale locale(QLocale::French, QLocale::France);
+    return locale;
+}
 }
 
 TLocalEntriesModel::TLocalEntriesModel(QDir::Filters filters, QObject *parent)
@@ -52,6 +63,12 @@ QVariant TLocalEntriesModel::data(const QModelIndex &index, int role) const
         return fileSystem->isDir(source) ? FolderIcon() : FileIconForName(fileSystem->fileName(source));
     if (role == Qt::DisplayRole && index.column() == ColType)
         return LocalEntryTypeName(fileSystem->fileName(source), fileSystem->isDir(source));
+    if (role == Qt::DisplayRole && index.column() == ColSize)
+        return fileSystem->isDir(source)
+                   ? QString()
+                   : French().formattedDataSize(fileSystem->size(source), 2, QLocale::DataSizeTraditionalFormat);
+    if (role == Qt::DisplayRole && index.column() == ColDate)
+        return French().toString(fileSystem->lastModified(source), QLocale::ShortFormat);
     return QIdentityProxyModel::data(index, role);
 }
 

@@ -6,6 +6,7 @@
 
 #include "DragOrigin.h"
 #include "FileTypeNames.h"
+#include "LocalEntriesModel.h"
 #include "LocalFileList.h"
 #include "LocalFolderTree.h"
 #include "LocalPaths.h"
@@ -18,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QScopeGuard>
 #include <QUrl>
 #include <QtTest>
 
@@ -59,6 +61,7 @@ private slots:
     void treeRefusesMissingFolder();
     void treeRereadFallsBackToParent();
     void listRowsAndTypes();
+    void listSizeAndDateTexts();
     void listRereadsTheDisk();
     void listMask_data();
     void listMask();
@@ -208,6 +211,28 @@ void TestLocalFiles::listRowsAndTypes()
     for (int visual = 0; visual < report->header()->count(); ++visual)
         titles << report->model()->headerData(report->header()->logicalIndex(visual), Qt::Horizontal).toString();
     QCOMPARE(titles, (QStringList{"Nom", "Type", "Taille", "Modifié le"}));
+}
+
+// Sizes and dates are French whatever the system's locale; folders show no size.
+void TestLocalFiles::listSizeAndDateTexts()
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([&previous] { QLocale::setDefault(previous); });
+    QFile file(folder + QStringLiteral("b.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(QByteArray(76890, 'b')), qint64(76890));
+    QVERIFY(file.setFileTime(QDateTime(QDate(2003, 12, 25), QTime(10, 0)), QFileDevice::FileModificationTime));
+    file.close();
+    TLocalFileList list;
+    QVERIFY(Read(list, folder));
+    QAbstractItemModel *model = list.ItemView()->model();
+    const QModelIndex root = list.ItemView()->rootIndex();
+    const auto text = [&](int row, int column) { return model->index(row, column, root).data().toString(); };
+    QCOMPARE(text(3, TLocalEntriesModel::ColName), QStringLiteral("b.txt"));
+    QCOMPARE(text(3, TLocalEntriesModel::ColSize), QStringLiteral("75,09 ko"));
+    QCOMPARE(text(3, TLocalEntriesModel::ColDate), QStringLiteral("25/12/2003 10:00"));
+    QCOMPARE(text(0, TLocalEntriesModel::ColSize), QString());
 }
 
 void TestLocalFiles::listRereadsTheDisk()

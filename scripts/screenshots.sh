@@ -3,7 +3,8 @@
 # saves a screenshot of each tab into a folder, then one of the explorer tab
 # during a download from a local demo site (a large file on a slowed-down
 # line, so that the bar, the speed and the pie show), and one after a
-# download of several files, both panes filled, and one of the quick-explorer
+# download of several files, both panes filled, the comparison of those two
+# folders, and one of the quick-explorer
 # tab listing the site after an upload of three files. The window has its
 # first-run size of 755 x 576. For review; not a test.
 #   scripts/screenshots.sh [OUTPUT_FOLDER]     (default: build/screenshots)
@@ -132,6 +133,26 @@ sleep 0.5
 window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
 [ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
 import -window "$window" "$out/8-explorateur-apres-transfert.png"
+kill "$shot_pid" 2>/dev/null || true
+wait "$shot_pid" 2>/dev/null || true
+shot_pid=""
+
+# The same two folders compared: the tab "Mise à jour" with a proposal for
+# each difference (local files to send, site files to delete).
+HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret \
+  'LISEZMOI.txt|documentation.txt' "$downloads" compare >"$home/compare.log" 2>&1 &
+shot_pid=$!
+for _ in $(seq 600); do
+  grep -q '^READY' "$home/compare.log" 2>/dev/null && break
+  kill -0 "$shot_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^READY' "$home/compare.log" || { echo "La comparaison n'a pas abouti." >&2; cat "$home/compare.log" >&2; exit 1; }
+sleep 0.5
+window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
+[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
+import -window "$window" "$out/3-mise-a-jour.png"
 kill "$shot_pid" 2>/dev/null || true
 wait "$shot_pid" 2>/dev/null || true
 shot_pid=""

@@ -4,13 +4,15 @@
 // screenshot script captures it at that moment. A review aid, not part of
 // the program.
 //
-//   velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after]
+//   velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after|compare]
 //
 // REMOTE_FILES is one name, or several separated by "|". Without "after",
 // READY comes once the transfer display shows the bar, the speed and the
 // pie, and the download goes on until the program is stopped; with it,
 // READY comes once every file is in the local folder and both lists show
-// their folders.
+// their folders; "compare" then compares the two folders ("&Comparer les
+// sites") once the site is listed, without downloading again, so that the
+// tab "Mise à jour" is in front with its proposals.
 
 #include "AppContext.h"
 #include "AppFiles.h"
@@ -75,9 +77,10 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const bool after = args.size() == 8 && args.at(7) == QLatin1String("after");
+    const bool compare = args.size() == 8 && args.at(7) == QLatin1String("compare");
+    const bool after = (args.size() == 8 && args.at(7) == QLatin1String("after")) || compare;
     if (args.size() != 7 && !after) {
-        err << "usage: velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after]\n";
+        err << "usage: velmar-screenshot-download HOST PORT USER PASSWORD REMOTE_FILES LOCAL_FOLDER [after|compare]\n";
         return 2;
     }
     const QStringList remoteFiles = args.at(5).split(QLatin1Char('|'));
@@ -101,16 +104,21 @@ int main(int argc, char **argv)
     QObject::connect(&watch, &QTimer::timeout, &w, [&] {
         if (!started && w.VexFtp1()->LoggedIn() && !w.VexFtp1()->Busy() && SelectListed(w, remoteFiles)) {
             started = true;
+            // "compare" finds the files already fetched: nothing to download.
+            done = compare;
             // The download waits inside; this timer keeps watching meanwhile.
-            QTimer::singleShot(0, &w, [&] {
-                Find<QAction>(w, "ToolButton14")->trigger();
-                done = true;
-            });
+            if (!compare)
+                QTimer::singleShot(0, &w, [&] {
+                    Find<QAction>(w, "ToolButton14")->trigger();
+                    done = true;
+                });
         } else if (started && !ready && !after && TransferWellUnderWay(w)) {
             ready = true;
             out << "READY" << Qt::endl;
         } else if (done && !ready && after && !w.VexFtp1()->Busy() && w.Explorer().Files()->Loaded()) {
             ready = true;
+            if (compare)
+                Find<QAction>(w, "Comparerlessites1")->trigger();
             out << "READY" << Qt::endl;
         }
     });

@@ -154,7 +154,10 @@ void TUpdateTab::BuildLayout()
     auto *splitter = Named(new QSplitter(Qt::Vertical, this), "Splitter5");
     splitter->setChildrenCollapsible(false);
     auto *top = new QWidget(splitter);
-    auto *row = new QHBoxLayout(top);
+    auto *column = new QVBoxLayout(top);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    auto *row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
 
     auto *legend = Named(new QGroupBox(QStringLiteral("&Légende"), top), "GroupBox1");
@@ -183,18 +186,17 @@ void TUpdateTab::BuildLayout()
     displayLayout->addWidget(missingOnSiteBox);
     row->addWidget(display);
 
-    auto *labels = new QVBoxLayout;
+    row->addStretch(1);
+    column->addLayout(row);
+
     remoteFolderLabel = Named(new QLabel(QStringLiteral("Répertoire distant en cours:"), top), "repencours");
     localFolderLabel = Named(new QLabel(QStringLiteral("Répertoire local en cours:"), top), "replocal");
-    // The folder labels take the width that is left: long folders are cut
-    // rather than widening the window.
-    for (QLabel *label : {remoteFolderLabel, localFolderLabel})
+    // The folder labels have the tab's whole width under the groups, and cut
+    // a very long folder rather than widen the window.
+    for (QLabel *label : {remoteFolderLabel, localFolderLabel}) {
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    labels->addStretch(1);
-    labels->addWidget(remoteFolderLabel);
-    labels->addWidget(localFolderLabel);
-    labels->addStretch(1);
-    row->addLayout(labels, 1);
+        column->addWidget(label);
+    }
 
     list = Named(new QTreeWidget(splitter), "miseajour");
     list->setHeaderLabels({QStringLiteral("Nom"), QStringLiteral("Action")});

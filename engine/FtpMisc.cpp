@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTime>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -24,34 +25,6 @@ int hexValue(char c)
 QString unknownDate()
 {
     return QString::fromLatin1(UnknownDateText);
-}
-
-QChar charAt(const QString &s, qsizetype i)
-{
-    return i >= 0 && i < s.size() ? s.at(i) : QChar();
-}
-
-// Listings give English month abbreviations with a capital first letter; the
-// test is deliberately case-sensitive on the following letters, so "JAN" is
-// not January. Characters that cannot be a month give an empty month.
-QString monthNumber(const QString &s)
-{
-    const QChar first = charAt(s, 0);
-    const QChar second = charAt(s, 1);
-    const QChar third = charAt(s, 2);
-    int month = 0;
-    switch (first.unicode()) {
-    case 'A': month = second == u'p' ? 4 : 8; break;
-    case 'D': month = 12; break;
-    case 'F': month = 2; break;
-    case 'J': month = second == u'a' ? 1 : (third == u'n' ? 6 : 7); break;
-    case 'M': month = third == u'r' ? 3 : 5; break;
-    case 'N': month = 11; break;
-    case 'O': month = 10; break;
-    case 'S': month = 9; break;
-    default: return QString();
-    }
-    return QString::number(month);
 }
 
 // A five-character "hh:mm" on the 12-hour clock: 00 is midnight (12 AM) and
@@ -239,43 +212,120 @@ QString UnixTimeToText(const QString &seconds)
     return date.toString(QStringLiteral("MM/dd/yyyy")) + u' ' + time.toString(QStringLiteral("HH:mm"));
 }
 
-QString ListDateToText(const QString &columns)
+void ListDateInto(QStringView columns, QString &out)
 {
-    const QString month = monthNumber(columns);
+    static const QString unknown = unknownDate();
+    const QChar first = columns.size() > 0 ? columns[0] : QChar();
+    const QChar second = columns.size() > 1 ? columns[1] : QChar();
+    const QChar third = columns.size() > 2 ? columns[2] : QChar();
+    int month = 0;
+    switch (first.unicode()) {
+    case 'A': month = second == u'p' ? 4 : 8; break;
+    case 'D': month = 12; break;
+    case 'F': month = 2; break;
+    case 'J': month = second == u'a' ? 1 : (third == u'n' ? 6 : 7); break;
+    case 'M': month = third == u'r' ? 3 : 5; break;
+    case 'N': month = 11; break;
+    case 'O': month = 10; break;
+    case 'S': month = 9; break;
+    default: break;
+    }
 
     const qsizetype blank = columns.indexOf(u' ');
-    if (blank < 0)
-        return unknownDate(); // a single token carries no day
-    QString rest = columns.mid(blank + 1);
+    if (blank < 0) {
+        out = unknown; // a single token carries no day
+        return;
+    }
+    QStringView rest = columns.sliced(blank + 1);
     qsizetype lead = 0;
-    while (lead < rest.size() && rest.at(lead) == u' ')
+    while (lead < rest.size() && rest[lead] == u' ')
         ++lead;
-    rest.remove(0, lead);
+    rest = rest.sliced(lead);
 
-    const QString day = rest.left(2).trimmed();
-    rest.remove(0, charAt(rest, 2) == u' ' ? 3 : 2);
-    if (rest.isEmpty())
-        return unknownDate();
+    const QStringView day = rest.left(2).trimmed();
+    rest = rest.sliced(std::min(rest.size(), qsizetype(rest.size() > 2 && rest[2] == u' ' ? 3 : 2)));
+    if (rest.isEmpty()) {
+        out = unknown;
+        return;
+    }
 
-    QString year;
-    QString time;
+    // The time is written as up to three pieces: an hour text, the rest of
+    // the clock text and the AM/PM mark.
+    QStringView year;
+    QString hourText; // only for hours written anew (13 to 23 and 00)
+    QStringView clock;
+    QStringView mark;
+    QString unusual; // a clock text with digits other than ASCII ones
     if (rest.contains(u':')) {
         year = CurrentYear();
-        time = rest.trimmed();
+        const QStringView time = rest.trimmed();
         if (time.size() == 5) {
-            time = twelveHourTime(time);
-            if (time.isEmpty())
-                return unknownDate();
+            const QChar h0 = time[0];
+            const QChar h1 = time[1];
+            const bool ascii = h0 >= u'0' && h0 <= u'9' && h1 >= u'0' && h1 <= u'9';
+            if (!ascii) {
+                if (!h0.isDigit() || !h1.isDigit()) {
+                    out = unknown;
+                    return;
+                }
+                unusual = twelveHourTime(time.toString());
+                if (unusual.isEmpty()) {
+                    out = unknown;
+                    return;
+                }
+                clock = unusual;
+            } else {
+                const int hour = (h0.unicode() - u'0') * 10 + (h1.unicode() - u'0');
+                const QStringView minutes = time.sliced(2);
+                if (hour > 23) {
+                    out = unknown;
+                    return;
+                }
+                if (hour == 0) {
+                    hourText = QStringLiteral("12");
+                    clock = minutes;
+                    mark = u" AM";
+                } else if (hour == 12) {
+                    clock = time;
+                    mark = u" PM";
+                } else if (hour > 12) {
+                    hourText = QString::number(hour - 12);
+                    clock = minutes;
+                    mark = u" PM";
+                } else {
+                    clock = h0 == u'0' ? time.sliced(1) : time;
+                    mark = u" AM";
+                }
+            }
         } else {
-            time += QStringLiteral(" AM");
+            clock = time;
+            mark = u" AM";
         }
     } else {
         year = rest.trimmed();
-        if (year.isEmpty())
-            return unknownDate();
-        time = QStringLiteral("12:00 AM");
+        if (year.isEmpty()) {
+            out = unknown;
+            return;
+        }
+        clock = u"12:00 AM";
     }
-    return month + u'/' + day + u'/' + year + u' ' + time;
+
+    QString result;
+    result.reserve(2 + 1 + day.size() + 1 + year.size() + 1 + hourText.size() + clock.size() + mark.size());
+    if (month >= 10)
+        result.append(QChar(u'1'));
+    if (month > 0)
+        result.append(QChar(u'0' + month % 10));
+    result.append(u'/').append(day).append(u'/').append(year).append(u' ');
+    result.append(hourText).append(clock).append(mark);
+    out = std::move(result);
+}
+
+QString ListDateToText(const QString &columns)
+{
+    QString out;
+    ListDateInto(columns, out);
+    return out;
 }
 
 QString DosDateToText(const QString &date, const QString &time)

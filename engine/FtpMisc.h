@@ -24,6 +24,9 @@ inline constexpr const char *UnknownDateText = "1/1/80 12:00";
 QString UnixTimeToText(const QString &seconds);
 // "Jan 5 12:30" / "Dec 25 2001" -> "1/5/2003 12:30 PM" / "12/25/2001 12:00 AM".
 QString ListDateToText(const QString &columns);
+// The same date text, built straight into out with one allocation (none for
+// an unreadable date): the listing parser calls it for every line.
+void ListDateInto(QStringView columns, QString &out);
 // "12-24-03", "10:23AM" -> "12/24/03 10:23 AM".
 QString DosDateToText(const QString &date, const QString &time);
 

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -115,11 +117,57 @@ qint64 SizeValue(QStringView text)
 
 } // namespace
 
+namespace {
+
+// The collation keys of a list's names, made by the first sort by name. Lists
+// copied from one another share the block as long as their names stay in the
+// same order, so the copy a view sorts at every refresh finds the keys made
+// for the one before. A filled block never changes; a list whose names move
+// or change takes a block of its own, or none.
+struct NameKeyBlock {
+    std::mutex lock;
+    std::vector<TTextSortKey> keys; // empty until made, then one per entry
+};
+
+} // namespace
+
 struct TVexFtpFileInfoList::Columns {
     // Indexed by FileInfoColumn (colAttrib to colGroup).
     std::array<QStringList, StoredColumnCount> stored;
     QStringList sortKeys;
+    // Never null, so that copies share it from the start.
+    std::shared_ptr<NameKeyBlock> nameKeys = std::make_shared<NameKeyBlock>();
     int count = 0;
+
+    // The names have changed: keys made for the old ones go.
+    void DropNameKeys()
+    {
+        if (nameKeys.use_count() == 1)
+            nameKeys->keys.clear();
+        else
+            nameKeys = std::make_shared<NameKeyBlock>();
+    }
+
+    // The keys of the names in their present order, made now if need be.
+    const std::vector<TTextSortKey> &NameKeys()
+    {
+        const std::lock_guard<std::mutex> guard(nameKeys->lock);
+        std::vector<TTextSortKey> &keys = nameKeys->keys;
+        if (keys.empty() && count > 0) {
+            const QStringList &names = stored[colName];
+            keys.reserve(size_t(count));
+            for (int i = 0; i < count; ++i)
+                keys.emplace_back(names[i]);
+        }
+        return keys;
+    }
+
+    // Keys that are there already, or null.
+    const std::vector<TTextSortKey> *ExistingNameKeys() const
+    {
+        const std::lock_guard<std::mutex> guard(nameKeys->lock);
+        return nameKeys->keys.empty() ? nullptr : &nameKeys->keys;
+    }
 
     void CheckIndex(int index) const
     {
@@ -160,6 +208,7 @@ void TVexFtpFileInfoList::Add(const QString &fileName, const QString &attrib,
     d->stored[colOwner].append(owner);
     d->stored[colGroup].append(group);
     d->sortKeys.append(QString());
+    d->DropNameKeys();
     ++d->count;
 }
 
@@ -176,6 +225,7 @@ void TVexFtpFileInfoList::Assign(const TVexFtpFileInfoList &other)
         return;
     }
     d->stored = other.d->stored;
+    d->nameKeys = other.d->nameKeys;
     d->count = other.d->count;
     d->sortKeys = QStringList(d->count, QString());
 }
@@ -185,6 +235,7 @@ void TVexFtpFileInfoList::Clear()
     for (QStringList &column : d->stored)
         column.clear();
     d->sortKeys.clear();
+    d->DropNameKeys();
     d->count = 0;
 }
 
@@ -192,6 +243,8 @@ void TVexFtpFileInfoList::ClearColumn(FileInfoColumn column)
 {
     if (column < colAttrib || column > colGroup)
         return;
+    if (column == colName)
+        d->DropNameKeys();
     d->stored[column].fill(QString());
 }
 
@@ -202,6 +255,8 @@ void TVexFtpFileInfoList::Exchange(int index1, int index2)
     for (QStringList &column : d->stored)
         column.swapItemsAt(index1, index2);
     d->sortKeys.swapItemsAt(index1, index2);
+    if (index1 != index2)
+        d->DropNameKeys();
 }
 
 int TVexFtpFileInfoList::IndexOfName(const QString &name) const
@@ -232,6 +287,8 @@ void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QStr
     d->CheckIndex(index);
     if (column < colAttrib || column > colGroup)
         return;
+    if (column == colName)
+        d->DropNameKeys();
     d->stored[column][index] = text;
 }
 
@@ -352,10 +409,19 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
         });
         break;
     }
+    case colName: {
+        // One collation key per entry; comparing keys gives what comparing
+        // the names with CompareTextLocale gives, so the order is the same.
+        const QStringList &names = d->stored[colName];
+        const std::vector<TTextSortKey> &keys = d->NameKeys();
+        order = SortedOrder(count, ascending, [&](int a, int b) {
+            return names[a] == names[b] ? 0 : keys[size_t(a)].Compare(keys[size_t(b)]);
+        });
+        break;
+    }
     case colAttrib:
     case colSymbolLink:
     case colDescription:
-    case colName:
     case colOwner:
     case colGroup: {
         const QStringList &keys = d->stored[column];
@@ -373,6 +439,17 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     for (QStringList &stored : d->stored)
         Reorder(stored, order);
     Reorder(d->sortKeys, order);
+    // The names have moved: the keys follow them into a block of this list's
+    // own, the shared one staying right for the lists it came from.
+    if (const std::vector<TTextSortKey> *keys = d->ExistingNameKeys()) {
+        auto moved = std::make_shared<NameKeyBlock>();
+        moved->keys.reserve(keys->size());
+        for (int from : order)
+            moved->keys.push_back((*keys)[size_t(from)]);
+        d->nameKeys = std::move(moved);
+    } else {
+        d->DropNameKeys();
+    }
 }
 
 QString DateSortKey(QStringView dateTime)

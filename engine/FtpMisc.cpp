@@ -362,20 +362,85 @@ QString CacheSafeName(const QString &s, QChar replacement)
     return result;
 }
 
+namespace {
+
+// Sorting compares millions of pairs: one collator per thread, set up for
+// the locale in force at its first use.
+const QCollator &LocaleCollator()
+{
+    thread_local const QCollator collator = [] {
+        QCollator c{QLocale()};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+// Whether the collator compares as the "C" locale does: code unit by code
+// unit, each folded to its case-free form, with no collation rules.
+bool CollatesAsC(const QCollator &collator) { return collator.locale().language() == QLocale::C; }
+
+} // namespace
+
 int CompareTextLocale(const QString &a, const QString &b)
 {
     if (a.isEmpty())
         return b.isEmpty() ? 0 : -1;
     if (b.isEmpty())
         return 1;
-    // Sorting compares millions of pairs: one collator per thread, set up
-    // for the locale in force at its first use.
-    thread_local const QCollator collator = [] {
-        QCollator c{QLocale()};
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    const int r = collator.compare(a, b);
+    const int r = LocaleCollator().compare(a, b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+TTextSortKey::TTextSortKey(const QString &text) : m_empty(text.isEmpty())
+{
+    if (m_empty)
+        return;
+    const QCollator &collator = LocaleCollator();
+    if (!CollatesAsC(collator)) {
+        m_collated.emplace(collator.sortKey(text));
+        return;
+    }
+    // The "C" comparison folds each code unit on its own; a low surrogate
+    // is folded as part of the character it completes and stands for the
+    // low half of the folded character. The same folding, done once here,
+    // leaves a plain code unit comparison to do.
+    const qsizetype n = text.size();
+    const char16_t *units = reinterpret_cast<const char16_t *>(text.constData());
+    char16_t *out = nullptr;
+    char32_t last = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ch = units[i];
+        char16_t folded;
+        if (ch < 0x80) {
+            folded = ch >= u'A' && ch <= u'Z' ? char16_t(ch + 32) : ch;
+        } else {
+            char32_t ucs4 = ch;
+            if (QChar::isLowSurrogate(ucs4) && QChar::isHighSurrogate(last))
+                ucs4 = QChar::surrogateToUcs4(char16_t(last), ch);
+            const char32_t f = QChar::toCaseFolded(ucs4);
+            folded = QChar::requiresSurrogates(f) ? QChar::lowSurrogate(f) : char16_t(f);
+        }
+        last = ch;
+        if (folded != ch && !out) {
+            m_folded = text;
+            out = reinterpret_cast<char16_t *>(m_folded.data()); // detaches once
+        }
+        if (out)
+            out[i] = folded;
+    }
+    if (!out)
+        m_folded = text;
+}
+
+int TTextSortKey::Compare(const TTextSortKey &other) const
+{
+    if (m_empty)
+        return other.m_empty ? 0 : -1;
+    if (other.m_empty)
+        return 1;
+    const int r = m_collated ? m_collated->compare(*other.m_collated)
+                             : QStringView(m_folded).compare(QStringView(other.m_folded), Qt::CaseSensitive);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 

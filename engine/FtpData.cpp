@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <memory>
@@ -124,6 +125,32 @@ namespace {
 // same order, so the copy a view sorts at every refresh finds the keys made
 // for the one before. A filled block never changes; a list whose names move
 // or change takes a block of its own, or none.
+// A column holds texts only up to its last non-empty one: the entries past
+// its end are empty. Most listings leave the link, the description and the
+// sort key empty, and a million empty texts still cost 24 MB each.
+const QString &TextAt(const QStringList &column, int index)
+{
+    static const QString empty;
+    return index < column.size() ? column[index] : empty;
+}
+
+// Makes the column reach count entries (count - 1 at least being asked for).
+void PadTo(QStringList &column, int count)
+{
+    // Appending one by one keeps the list's geometric growth: an exact
+    // reserve at every new entry would copy the whole column each time.
+    while (column.size() < count)
+        column.append(QString());
+}
+
+void PutText(QStringList &column, int index, const QString &text)
+{
+    if (text.isEmpty() && index >= column.size())
+        return;
+    PadTo(column, index + 1);
+    column[index] = text;
+}
+
 struct NameKeyBlock {
     std::mutex lock;
     std::vector<TTextSortKey> keys; // empty until made, then one per entry
@@ -199,15 +226,15 @@ void TVexFtpFileInfoList::Add(const QString &fileName, const QString &attrib,
                               const QString &symbolLink, const QString &owner,
                               const QString &group, const QString &description)
 {
-    d->stored[colAttrib].append(attrib);
-    d->stored[colDateTime].append(dateTime);
-    d->stored[colSize].append(size);
-    d->stored[colSymbolLink].append(symbolLink);
-    d->stored[colDescription].append(description);
-    d->stored[colName].append(fileName);
-    d->stored[colOwner].append(owner);
-    d->stored[colGroup].append(group);
-    d->sortKeys.append(QString());
+    const int index = d->count;
+    PutText(d->stored[colAttrib], index, attrib);
+    PutText(d->stored[colDateTime], index, dateTime);
+    PutText(d->stored[colSize], index, size);
+    PutText(d->stored[colSymbolLink], index, symbolLink);
+    PutText(d->stored[colDescription], index, description);
+    PutText(d->stored[colName], index, fileName);
+    PutText(d->stored[colOwner], index, owner);
+    PutText(d->stored[colGroup], index, group);
     d->DropNameKeys();
     ++d->count;
 }
@@ -221,13 +248,13 @@ void TVexFtpFileInfoList::AddInfo(const VexFtpFileInfo &info)
 void TVexFtpFileInfoList::Assign(const TVexFtpFileInfoList &other)
 {
     if (this == &other) {
-        d->sortKeys.fill(QString());
+        d->sortKeys.clear();
         return;
     }
     d->stored = other.d->stored;
     d->nameKeys = other.d->nameKeys;
     d->count = other.d->count;
-    d->sortKeys = QStringList(d->count, QString());
+    d->sortKeys.clear();
 }
 
 void TVexFtpFileInfoList::Clear()
@@ -245,16 +272,23 @@ void TVexFtpFileInfoList::ClearColumn(FileInfoColumn column)
         return;
     if (column == colName)
         d->DropNameKeys();
-    d->stored[column].fill(QString());
+    d->stored[column].clear();
 }
 
 void TVexFtpFileInfoList::Exchange(int index1, int index2)
 {
     d->CheckIndex(index1);
     d->CheckIndex(index2);
-    for (QStringList &column : d->stored)
+    const int last = std::max(index1, index2);
+    auto exchange = [&](QStringList &column) {
+        if (index1 >= column.size() && index2 >= column.size())
+            return; // both empty
+        PadTo(column, last + 1);
         column.swapItemsAt(index1, index2);
-    d->sortKeys.swapItemsAt(index1, index2);
+    };
+    for (QStringList &column : d->stored)
+        exchange(column);
+    exchange(d->sortKeys);
     if (index1 != index2)
         d->DropNameKeys();
 }
@@ -263,7 +297,7 @@ int TVexFtpFileInfoList::IndexOfName(const QString &name) const
 {
     const QStringList &names = d->stored[colName];
     for (int i = 0; i < d->count; ++i) {
-        if (CompareTextLocale(names[i], name) == 0)
+        if (CompareTextLocale(TextAt(names, i), name) == 0)
             return i;
     }
     return -1;
@@ -272,14 +306,14 @@ int TVexFtpFileInfoList::IndexOfName(const QString &name) const
 void TVexFtpFileInfoList::GetInfo(int index, VexFtpFileInfo &info) const
 {
     d->CheckIndex(index);
-    info.Attrib = d->stored[colAttrib][index];
-    info.DateTime = d->stored[colDateTime][index];
-    info.Description = d->stored[colDescription][index];
-    info.FileName = d->stored[colName][index];
-    info.Size = d->stored[colSize][index];
-    info.SymbolLink = d->stored[colSymbolLink][index];
-    info.Owner = d->stored[colOwner][index];
-    info.Group = d->stored[colGroup][index];
+    info.Attrib = TextAt(d->stored[colAttrib], index);
+    info.DateTime = TextAt(d->stored[colDateTime], index);
+    info.Description = TextAt(d->stored[colDescription], index);
+    info.FileName = TextAt(d->stored[colName], index);
+    info.Size = TextAt(d->stored[colSize], index);
+    info.SymbolLink = TextAt(d->stored[colSymbolLink], index);
+    info.Owner = TextAt(d->stored[colOwner], index);
+    info.Group = TextAt(d->stored[colGroup], index);
 }
 
 void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QString &text)
@@ -289,7 +323,7 @@ void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QStr
         return;
     if (column == colName)
         d->DropNameKeys();
-    d->stored[column][index] = text;
+    PutText(d->stored[column], index, text);
 }
 
 namespace {
@@ -345,6 +379,9 @@ std::vector<int> SortedOrder(int count, bool ascending, const Compare &compare)
 
 void Reorder(QStringList &column, const std::vector<int> &order)
 {
+    if (column.isEmpty())
+        return; // every entry empty: nothing moves
+    PadTo(column, int(order.size()));
     QStringList reordered;
     reordered.reserve(column.size());
     for (int from : order)
@@ -359,6 +396,12 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     const int count = d->count;
     if (count <= 1)
         return;
+
+    // The comparisons read every entry of these columns.
+    if (column == colFileType)
+        PadTo(d->stored[colName], count);
+    if (column >= colAttrib && column <= colGroup)
+        PadTo(d->stored[column], count);
 
     std::vector<int> order;
     switch (column) {
@@ -381,6 +424,7 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     case colDateTime: {
         const QStringList &dates = d->stored[colDateTime];
         std::vector<qint64> values(static_cast<size_t>(count));
+        PadTo(d->sortKeys, count);
         for (int i = 0; i < count; ++i) {
             values[size_t(i)] = DateSortValue(dates[i]);
             d->sortKeys[i] = FormatDateSortValue(values[size_t(i)]);

@@ -378,7 +378,14 @@ const QCollator &LocaleCollator()
 
 // Whether the collator compares as the "C" locale does: code unit by code
 // unit, each folded to its case-free form, with no collation rules.
-bool CollatesAsC(const QCollator &collator) { return collator.locale().language() == QLocale::C; }
+// A collator that could not be set up for its locale compares that way too,
+// and its keys would all be alike: the keys are then folded texts as well.
+bool CollatesAsC(const QCollator &collator)
+{
+    thread_local const bool asC = collator.locale().language() == QLocale::C
+                                  || collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("b"))) == 0;
+    return asC;
+}
 
 } // namespace
 

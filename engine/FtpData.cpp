@@ -456,11 +456,9 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     case colName: {
         // One collation key per entry; comparing keys gives what comparing
         // the names with CompareTextLocale gives, so the order is the same.
-        const QStringList &names = d->stored[colName];
+        // Equal names have equal keys: no need to look at the names too.
         const std::vector<TTextSortKey> &keys = d->NameKeys();
-        order = SortedOrder(count, ascending, [&](int a, int b) {
-            return names[a] == names[b] ? 0 : keys[size_t(a)].Compare(keys[size_t(b)]);
-        });
+        order = SortedOrder(count, ascending, [&](int a, int b) { return keys[size_t(a)].Compare(keys[size_t(b)]); });
         break;
     }
     case colAttrib:

@@ -6,8 +6,11 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -115,11 +118,83 @@ qint64 SizeValue(QStringView text)
 
 } // namespace
 
+namespace {
+
+// The collation keys of a list's names, made by the first sort by name. Lists
+// copied from one another share the block as long as their names stay in the
+// same order, so the copy a view sorts at every refresh finds the keys made
+// for the one before. A filled block never changes; a list whose names move
+// or change takes a block of its own, or none.
+// A column holds texts only up to its last non-empty one: the entries past
+// its end are empty. Most listings leave the link, the description and the
+// sort key empty, and a million empty texts still cost 24 MB each.
+const QString &TextAt(const QStringList &column, int index)
+{
+    static const QString empty;
+    return index < column.size() ? column[index] : empty;
+}
+
+// Makes the column reach count entries (count - 1 at least being asked for).
+void PadTo(QStringList &column, int count)
+{
+    // Appending one by one keeps the list's geometric growth: an exact
+    // reserve at every new entry would copy the whole column each time.
+    while (column.size() < count)
+        column.append(QString());
+}
+
+void PutText(QStringList &column, int index, const QString &text)
+{
+    if (text.isEmpty() && index >= column.size())
+        return;
+    PadTo(column, index + 1);
+    column[index] = text;
+}
+
+struct NameKeyBlock {
+    std::mutex lock;
+    std::vector<TTextSortKey> keys; // empty until made, then one per entry
+};
+
+} // namespace
+
 struct TVexFtpFileInfoList::Columns {
     // Indexed by FileInfoColumn (colAttrib to colGroup).
     std::array<QStringList, StoredColumnCount> stored;
     QStringList sortKeys;
+    // Never null, so that copies share it from the start.
+    std::shared_ptr<NameKeyBlock> nameKeys = std::make_shared<NameKeyBlock>();
     int count = 0;
+
+    // The names have changed: keys made for the old ones go.
+    void DropNameKeys()
+    {
+        if (nameKeys.use_count() == 1)
+            nameKeys->keys.clear();
+        else
+            nameKeys = std::make_shared<NameKeyBlock>();
+    }
+
+    // The keys of the names in their present order, made now if need be.
+    const std::vector<TTextSortKey> &NameKeys()
+    {
+        const std::lock_guard<std::mutex> guard(nameKeys->lock);
+        std::vector<TTextSortKey> &keys = nameKeys->keys;
+        if (keys.empty() && count > 0) {
+            const QStringList &names = stored[colName];
+            keys.reserve(size_t(count));
+            for (int i = 0; i < count; ++i)
+                keys.emplace_back(names[i]);
+        }
+        return keys;
+    }
+
+    // Keys that are there already, or null.
+    const std::vector<TTextSortKey> *ExistingNameKeys() const
+    {
+        const std::lock_guard<std::mutex> guard(nameKeys->lock);
+        return nameKeys->keys.empty() ? nullptr : &nameKeys->keys;
+    }
 
     void CheckIndex(int index) const
     {
@@ -151,15 +226,16 @@ void TVexFtpFileInfoList::Add(const QString &fileName, const QString &attrib,
                               const QString &symbolLink, const QString &owner,
                               const QString &group, const QString &description)
 {
-    d->stored[colAttrib].append(attrib);
-    d->stored[colDateTime].append(dateTime);
-    d->stored[colSize].append(size);
-    d->stored[colSymbolLink].append(symbolLink);
-    d->stored[colDescription].append(description);
-    d->stored[colName].append(fileName);
-    d->stored[colOwner].append(owner);
-    d->stored[colGroup].append(group);
-    d->sortKeys.append(QString());
+    const int index = d->count;
+    PutText(d->stored[colAttrib], index, attrib);
+    PutText(d->stored[colDateTime], index, dateTime);
+    PutText(d->stored[colSize], index, size);
+    PutText(d->stored[colSymbolLink], index, symbolLink);
+    PutText(d->stored[colDescription], index, description);
+    PutText(d->stored[colName], index, fileName);
+    PutText(d->stored[colOwner], index, owner);
+    PutText(d->stored[colGroup], index, group);
+    d->DropNameKeys();
     ++d->count;
 }
 
@@ -172,12 +248,13 @@ void TVexFtpFileInfoList::AddInfo(const VexFtpFileInfo &info)
 void TVexFtpFileInfoList::Assign(const TVexFtpFileInfoList &other)
 {
     if (this == &other) {
-        d->sortKeys.fill(QString());
+        d->sortKeys.clear();
         return;
     }
     d->stored = other.d->stored;
+    d->nameKeys = other.d->nameKeys;
     d->count = other.d->count;
-    d->sortKeys = QStringList(d->count, QString());
+    d->sortKeys.clear();
 }
 
 void TVexFtpFileInfoList::Clear()
@@ -185,6 +262,7 @@ void TVexFtpFileInfoList::Clear()
     for (QStringList &column : d->stored)
         column.clear();
     d->sortKeys.clear();
+    d->DropNameKeys();
     d->count = 0;
 }
 
@@ -192,23 +270,34 @@ void TVexFtpFileInfoList::ClearColumn(FileInfoColumn column)
 {
     if (column < colAttrib || column > colGroup)
         return;
-    d->stored[column].fill(QString());
+    if (column == colName)
+        d->DropNameKeys();
+    d->stored[column].clear();
 }
 
 void TVexFtpFileInfoList::Exchange(int index1, int index2)
 {
     d->CheckIndex(index1);
     d->CheckIndex(index2);
-    for (QStringList &column : d->stored)
+    const int last = std::max(index1, index2);
+    auto exchange = [&](QStringList &column) {
+        if (index1 >= column.size() && index2 >= column.size())
+            return; // both empty
+        PadTo(column, last + 1);
         column.swapItemsAt(index1, index2);
-    d->sortKeys.swapItemsAt(index1, index2);
+    };
+    for (QStringList &column : d->stored)
+        exchange(column);
+    exchange(d->sortKeys);
+    if (index1 != index2)
+        d->DropNameKeys();
 }
 
 int TVexFtpFileInfoList::IndexOfName(const QString &name) const
 {
     const QStringList &names = d->stored[colName];
     for (int i = 0; i < d->count; ++i) {
-        if (CompareTextLocale(names[i], name) == 0)
+        if (CompareTextLocale(TextAt(names, i), name) == 0)
             return i;
     }
     return -1;
@@ -217,14 +306,14 @@ int TVexFtpFileInfoList::IndexOfName(const QString &name) const
 void TVexFtpFileInfoList::GetInfo(int index, VexFtpFileInfo &info) const
 {
     d->CheckIndex(index);
-    info.Attrib = d->stored[colAttrib][index];
-    info.DateTime = d->stored[colDateTime][index];
-    info.Description = d->stored[colDescription][index];
-    info.FileName = d->stored[colName][index];
-    info.Size = d->stored[colSize][index];
-    info.SymbolLink = d->stored[colSymbolLink][index];
-    info.Owner = d->stored[colOwner][index];
-    info.Group = d->stored[colGroup][index];
+    info.Attrib = TextAt(d->stored[colAttrib], index);
+    info.DateTime = TextAt(d->stored[colDateTime], index);
+    info.Description = TextAt(d->stored[colDescription], index);
+    info.FileName = TextAt(d->stored[colName], index);
+    info.Size = TextAt(d->stored[colSize], index);
+    info.SymbolLink = TextAt(d->stored[colSymbolLink], index);
+    info.Owner = TextAt(d->stored[colOwner], index);
+    info.Group = TextAt(d->stored[colGroup], index);
 }
 
 void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QString &text)
@@ -232,7 +321,9 @@ void TVexFtpFileInfoList::SetColumn(int index, FileInfoColumn column, const QStr
     d->CheckIndex(index);
     if (column < colAttrib || column > colGroup)
         return;
-    d->stored[column][index] = text;
+    if (column == colName)
+        d->DropNameKeys();
+    PutText(d->stored[column], index, text);
 }
 
 namespace {
@@ -288,6 +379,9 @@ std::vector<int> SortedOrder(int count, bool ascending, const Compare &compare)
 
 void Reorder(QStringList &column, const std::vector<int> &order)
 {
+    if (column.isEmpty())
+        return; // every entry empty: nothing moves
+    PadTo(column, int(order.size()));
     QStringList reordered;
     reordered.reserve(column.size());
     for (int from : order)
@@ -302,6 +396,12 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     const int count = d->count;
     if (count <= 1)
         return;
+
+    // The comparisons read every entry of these columns.
+    if (column == colFileType)
+        PadTo(d->stored[colName], count);
+    if (column >= colAttrib && column <= colGroup)
+        PadTo(d->stored[column], count);
 
     std::vector<int> order;
     switch (column) {
@@ -324,6 +424,7 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     case colDateTime: {
         const QStringList &dates = d->stored[colDateTime];
         std::vector<qint64> values(static_cast<size_t>(count));
+        PadTo(d->sortKeys, count);
         for (int i = 0; i < count; ++i) {
             values[size_t(i)] = DateSortValue(dates[i]);
             d->sortKeys[i] = FormatDateSortValue(values[size_t(i)]);
@@ -352,10 +453,17 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
         });
         break;
     }
+    case colName: {
+        // One collation key per entry; comparing keys gives what comparing
+        // the names with CompareTextLocale gives, so the order is the same.
+        // Equal names have equal keys: no need to look at the names too.
+        const std::vector<TTextSortKey> &keys = d->NameKeys();
+        order = SortedOrder(count, ascending, [&](int a, int b) { return keys[size_t(a)].Compare(keys[size_t(b)]); });
+        break;
+    }
     case colAttrib:
     case colSymbolLink:
     case colDescription:
-    case colName:
     case colOwner:
     case colGroup: {
         const QStringList &keys = d->stored[column];
@@ -373,6 +481,17 @@ void TVexFtpFileInfoList::Sort(FileInfoColumn column, bool ascending)
     for (QStringList &stored : d->stored)
         Reorder(stored, order);
     Reorder(d->sortKeys, order);
+    // The names have moved: the keys follow them into a block of this list's
+    // own, the shared one staying right for the lists it came from.
+    if (const std::vector<TTextSortKey> *keys = d->ExistingNameKeys()) {
+        auto moved = std::make_shared<NameKeyBlock>();
+        moved->keys.reserve(keys->size());
+        for (int from : order)
+            moved->keys.push_back((*keys)[size_t(from)]);
+        d->nameKeys = std::move(moved);
+    } else {
+        d->DropNameKeys();
+    }
 }
 
 QString DateSortKey(QStringView dateTime)

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTime>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -24,34 +25,6 @@ int hexValue(char c)
 QString unknownDate()
 {
     return QString::fromLatin1(UnknownDateText);
-}
-
-QChar charAt(const QString &s, qsizetype i)
-{
-    return i >= 0 && i < s.size() ? s.at(i) : QChar();
-}
-
-// Listings give English month abbreviations with a capital first letter; the
-// test is deliberately case-sensitive on the following letters, so "JAN" is
-// not January. Characters that cannot be a month give an empty month.
-QString monthNumber(const QString &s)
-{
-    const QChar first = charAt(s, 0);
-    const QChar second = charAt(s, 1);
-    const QChar third = charAt(s, 2);
-    int month = 0;
-    switch (first.unicode()) {
-    case 'A': month = second == u'p' ? 4 : 8; break;
-    case 'D': month = 12; break;
-    case 'F': month = 2; break;
-    case 'J': month = second == u'a' ? 1 : (third == u'n' ? 6 : 7); break;
-    case 'M': month = third == u'r' ? 3 : 5; break;
-    case 'N': month = 11; break;
-    case 'O': month = 10; break;
-    case 'S': month = 9; break;
-    default: return QString();
-    }
-    return QString::number(month);
 }
 
 // A five-character "hh:mm" on the 12-hour clock: 00 is midnight (12 AM) and
@@ -239,43 +212,120 @@ QString UnixTimeToText(const QString &seconds)
     return date.toString(QStringLiteral("MM/dd/yyyy")) + u' ' + time.toString(QStringLiteral("HH:mm"));
 }
 
-QString ListDateToText(const QString &columns)
+void ListDateInto(QStringView columns, QString &out)
 {
-    const QString month = monthNumber(columns);
+    static const QString unknown = unknownDate();
+    const QChar first = columns.size() > 0 ? columns[0] : QChar();
+    const QChar second = columns.size() > 1 ? columns[1] : QChar();
+    const QChar third = columns.size() > 2 ? columns[2] : QChar();
+    int month = 0;
+    switch (first.unicode()) {
+    case 'A': month = second == u'p' ? 4 : 8; break;
+    case 'D': month = 12; break;
+    case 'F': month = 2; break;
+    case 'J': month = second == u'a' ? 1 : (third == u'n' ? 6 : 7); break;
+    case 'M': month = third == u'r' ? 3 : 5; break;
+    case 'N': month = 11; break;
+    case 'O': month = 10; break;
+    case 'S': month = 9; break;
+    default: break;
+    }
 
     const qsizetype blank = columns.indexOf(u' ');
-    if (blank < 0)
-        return unknownDate(); // a single token carries no day
-    QString rest = columns.mid(blank + 1);
+    if (blank < 0) {
+        out = unknown; // a single token carries no day
+        return;
+    }
+    QStringView rest = columns.sliced(blank + 1);
     qsizetype lead = 0;
-    while (lead < rest.size() && rest.at(lead) == u' ')
+    while (lead < rest.size() && rest[lead] == u' ')
         ++lead;
-    rest.remove(0, lead);
+    rest = rest.sliced(lead);
 
-    const QString day = rest.left(2).trimmed();
-    rest.remove(0, charAt(rest, 2) == u' ' ? 3 : 2);
-    if (rest.isEmpty())
-        return unknownDate();
+    const QStringView day = rest.left(2).trimmed();
+    rest = rest.sliced(std::min(rest.size(), qsizetype(rest.size() > 2 && rest[2] == u' ' ? 3 : 2)));
+    if (rest.isEmpty()) {
+        out = unknown;
+        return;
+    }
 
-    QString year;
-    QString time;
+    // The time is written as up to three pieces: an hour text, the rest of
+    // the clock text and the AM/PM mark.
+    QStringView year;
+    QString hourText; // only for hours written anew (13 to 23 and 00)
+    QStringView clock;
+    QStringView mark;
+    QString unusual; // a clock text with digits other than ASCII ones
     if (rest.contains(u':')) {
         year = CurrentYear();
-        time = rest.trimmed();
+        const QStringView time = rest.trimmed();
         if (time.size() == 5) {
-            time = twelveHourTime(time);
-            if (time.isEmpty())
-                return unknownDate();
+            const QChar h0 = time[0];
+            const QChar h1 = time[1];
+            const bool ascii = h0 >= u'0' && h0 <= u'9' && h1 >= u'0' && h1 <= u'9';
+            if (!ascii) {
+                if (!h0.isDigit() || !h1.isDigit()) {
+                    out = unknown;
+                    return;
+                }
+                unusual = twelveHourTime(time.toString());
+                if (unusual.isEmpty()) {
+                    out = unknown;
+                    return;
+                }
+                clock = unusual;
+            } else {
+                const int hour = (h0.unicode() - u'0') * 10 + (h1.unicode() - u'0');
+                const QStringView minutes = time.sliced(2);
+                if (hour > 23) {
+                    out = unknown;
+                    return;
+                }
+                if (hour == 0) {
+                    hourText = QStringLiteral("12");
+                    clock = minutes;
+                    mark = u" AM";
+                } else if (hour == 12) {
+                    clock = time;
+                    mark = u" PM";
+                } else if (hour > 12) {
+                    hourText = QString::number(hour - 12);
+                    clock = minutes;
+                    mark = u" PM";
+                } else {
+                    clock = h0 == u'0' ? time.sliced(1) : time;
+                    mark = u" AM";
+                }
+            }
         } else {
-            time += QStringLiteral(" AM");
+            clock = time;
+            mark = u" AM";
         }
     } else {
         year = rest.trimmed();
-        if (year.isEmpty())
-            return unknownDate();
-        time = QStringLiteral("12:00 AM");
+        if (year.isEmpty()) {
+            out = unknown;
+            return;
+        }
+        clock = u"12:00 AM";
     }
-    return month + u'/' + day + u'/' + year + u' ' + time;
+
+    QString result;
+    result.reserve(2 + 1 + day.size() + 1 + year.size() + 1 + hourText.size() + clock.size() + mark.size());
+    if (month >= 10)
+        result.append(QChar(u'1'));
+    if (month > 0)
+        result.append(QChar(u'0' + month % 10));
+    result.append(u'/').append(day).append(u'/').append(year).append(u' ');
+    result.append(hourText).append(clock).append(mark);
+    out = std::move(result);
+}
+
+QString ListDateToText(const QString &columns)
+{
+    QString out;
+    ListDateInto(columns, out);
+    return out;
 }
 
 QString DosDateToText(const QString &date, const QString &time)
@@ -312,20 +362,92 @@ QString CacheSafeName(const QString &s, QChar replacement)
     return result;
 }
 
+namespace {
+
+// Sorting compares millions of pairs: one collator per thread, set up for
+// the locale in force at its first use.
+const QCollator &LocaleCollator()
+{
+    thread_local const QCollator collator = [] {
+        QCollator c{QLocale()};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+// Whether the collator compares as the "C" locale does: code unit by code
+// unit, each folded to its case-free form, with no collation rules.
+// A collator that could not be set up for its locale compares that way too,
+// and its keys would all be alike: the keys are then folded texts as well.
+bool CollatesAsC(const QCollator &collator)
+{
+    thread_local const bool asC = collator.locale().language() == QLocale::C
+                                  || collator.sortKey(QStringLiteral("a")).compare(collator.sortKey(QStringLiteral("b"))) == 0;
+    return asC;
+}
+
+} // namespace
+
 int CompareTextLocale(const QString &a, const QString &b)
 {
     if (a.isEmpty())
         return b.isEmpty() ? 0 : -1;
     if (b.isEmpty())
         return 1;
-    // Sorting compares millions of pairs: one collator per thread, set up
-    // for the locale in force at its first use.
-    thread_local const QCollator collator = [] {
-        QCollator c{QLocale()};
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    const int r = collator.compare(a, b);
+    const int r = LocaleCollator().compare(a, b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+TTextSortKey::TTextSortKey(const QString &text) : m_empty(text.isEmpty())
+{
+    if (m_empty)
+        return;
+    const QCollator &collator = LocaleCollator();
+    if (!CollatesAsC(collator)) {
+        m_collated.emplace(collator.sortKey(text));
+        return;
+    }
+    // The "C" comparison folds each code unit on its own; a low surrogate
+    // is folded as part of the character it completes and stands for the
+    // low half of the folded character. The same folding, done once here,
+    // leaves a plain code unit comparison to do.
+    const qsizetype n = text.size();
+    const char16_t *units = reinterpret_cast<const char16_t *>(text.constData());
+    char16_t *out = nullptr;
+    char32_t last = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ch = units[i];
+        char16_t folded;
+        if (ch < 0x80) {
+            folded = ch >= u'A' && ch <= u'Z' ? char16_t(ch + 32) : ch;
+        } else {
+            char32_t ucs4 = ch;
+            if (QChar::isLowSurrogate(ucs4) && QChar::isHighSurrogate(last))
+                ucs4 = QChar::surrogateToUcs4(char16_t(last), ch);
+            const char32_t f = QChar::toCaseFolded(ucs4);
+            folded = QChar::requiresSurrogates(f) ? QChar::lowSurrogate(f) : char16_t(f);
+        }
+        last = ch;
+        if (folded != ch && !out) {
+            m_folded = text;
+            out = reinterpret_cast<char16_t *>(m_folded.data()); // detaches once
+        }
+        if (out)
+            out[i] = folded;
+    }
+    if (!out)
+        m_folded = text;
+}
+
+int TTextSortKey::Compare(const TTextSortKey &other) const
+{
+    if (m_empty)
+        return other.m_empty ? 0 : -1;
+    if (other.m_empty)
+        return 1;
+    const int r = m_collated ? m_collated->compare(*other.m_collated)
+                             : QStringView(m_folded).compare(QStringView(other.m_folded), Qt::CaseSensitive);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 

@@ -4,7 +4,10 @@
 // comparison, the list filter's wildcard matcher and the cache's date stamp.
 
 #include <QDate>
+#include <QCollatorSortKey>
 #include <QString>
+
+#include <optional>
 
 // Decodes %XX escapes byte by byte; lone or broken escapes are kept as the
 // rules of ConnectUrl expect ("100%" stays, "%zz" gives "zz", "%4z" gives "4z").
@@ -24,6 +27,9 @@ inline constexpr const char *UnknownDateText = "1/1/80 12:00";
 QString UnixTimeToText(const QString &seconds);
 // "Jan 5 12:30" / "Dec 25 2001" -> "1/5/2003 12:30 PM" / "12/25/2001 12:00 AM".
 QString ListDateToText(const QString &columns);
+// The same date text, built straight into out with one allocation (none for
+// an unreadable date): the listing parser calls it for every line.
+void ListDateInto(QStringView columns, QString &out);
 // "12-24-03", "10:23AM" -> "12/24/03 10:23 AM".
 QString DosDateToText(const QString &date, const QString &time);
 
@@ -32,6 +38,25 @@ QString CacheSafeName(const QString &s, QChar replacement);
 
 // Locale-aware, case-ignoring comparison for sorting: -1, 0 or +1.
 int CompareTextLocale(const QString &a, const QString &b);
+
+// What CompareTextLocale compares, worked out once for a text: comparing two
+// keys gives exactly what CompareTextLocale gives for their texts, at the
+// cost of a plain comparison. Sorting a large list makes one key per entry
+// instead of running the collator at every comparison.
+class TTextSortKey
+{
+public:
+    explicit TTextSortKey(const QString &text);
+    int Compare(const TTextSortKey &other) const;
+
+private:
+    // With the "C" collation, the text with every code unit folded as the
+    // case-ignoring comparison folds it (the text itself when nothing
+    // changes); otherwise the collator's own key.
+    QString m_folded;
+    std::optional<QCollatorSortKey> m_collated;
+    bool m_empty;
+};
 
 // Case-sensitive "?" and "*" matching as the list view's filter uses it.
 bool WildcardMatch(const QString &pattern, const QString &name);

@@ -3,6 +3,8 @@
 #include "FtpDialectDate.h"
 #include "FtpMisc.h"
 
+#include <QVarLengthArray>
+
 const QStringView FileLinkMarks[7] = {u".gz",    u".exe",   u".txt", u".tar",
                                       u"copying", u"readme", u".diff"};
 
@@ -71,12 +73,18 @@ QStringView TrimControls(QStringView s)
     return s.mid(begin, end - begin);
 }
 
-QString JoinedDate(QStringView a, QStringView b, QStringView c)
+// The date of a long listing line is its three date words joined by single
+// blanks; they are joined on the stack and written straight into the entry.
+void JoinedDateInto(QStringView a, QStringView b, QStringView c, QString &out)
 {
-    QString joined;
+    QVarLengthArray<QChar, 64> joined;
     joined.reserve(a.size() + b.size() + c.size() + 2);
-    joined.append(a).append(u' ').append(b).append(u' ').append(c);
-    return joined;
+    joined.append(a.data(), a.size());
+    joined.append(QChar(u' '));
+    joined.append(b.data(), b.size());
+    joined.append(QChar(u' '));
+    joined.append(c.data(), c.size());
+    ListDateInto(QStringView(joined.data(), joined.size()), out);
 }
 
 // The name of a long listing line: skip n words (each with its run of
@@ -85,9 +93,8 @@ QString JoinedDate(QStringView a, QStringView b, QStringView c)
 // name, leading, inner and trailing blanks included, so that a download
 // asks for exactly the file that was listed; only the blank that "ls" puts
 // before " -> " goes with the arrow.
-QString NameAfterWords(QStringView line, int n)
+QString NameAfterWords(QStringView line, qsizetype arrow, int n)
 {
-    const qsizetype arrow = IndexOfArrow(line);
     const QStringView text = arrow < 0 ? line : line.left(arrow);
     qsizetype i = 0;
     for (int word = 0; word < n; ++word) {
@@ -126,9 +133,8 @@ bool IsMarkedPermissionField(QStringView field)
     return true;
 }
 
-void ApplyLinkRule(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
+void ApplyLinkRule(QStringView line, qsizetype arrow, VexFtpFileInfo &entry, bool &isDirectory)
 {
-    const qsizetype arrow = IndexOfArrow(line);
     if (arrow < 0)
         return;
     const QStringView link = line.mid(arrow);
@@ -140,6 +146,19 @@ void ApplyLinkRule(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
             break;
         }
     }
+}
+
+void ApplyLinkRule(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
+{
+    ApplyLinkRule(line, IndexOfArrow(line), entry, isDirectory);
+}
+
+// field receives text, sharing last when last already holds that text.
+void KeepShared(QString &last, QStringView text, QString &field)
+{
+    if (last != text)
+        last = text.toString();
+    field = last;
 }
 
 // "+fact,fact,...,<tab>name": the tab ends the facts and the name is
@@ -257,8 +276,8 @@ bool ParseDos(QStringView line, VexFtpFileInfo &entry, bool &isDirectory)
     return true;
 }
 
-bool ParseUnix(TVexFtpServerType serverType, QStringView line, VexFtpFileInfo &entry,
-               bool &isDirectory)
+bool ParseUnix(TVexFtpServerType serverType, QStringView line, TVexFtpListState &state,
+               VexFtpFileInfo &entry, bool &isDirectory)
 {
     const QChar first = line.front();
     isDirectory = first == u'd' || first == u'l';
@@ -291,13 +310,14 @@ bool ParseUnix(TVexFtpServerType serverType, QStringView line, VexFtpFileInfo &e
     }
     }
 
-    entry.Attrib = tokens[0].toString();
-    entry.Owner = tokens[2].toString();
-    entry.Group = tokens[3].toString();
+    KeepShared(state.LastAttrib, tokens[0], entry.Attrib);
+    KeepShared(state.LastOwner, tokens[2], entry.Owner);
+    KeepShared(state.LastGroup, tokens[3], entry.Group);
     entry.Size = tokens[k].toString();
-    entry.DateTime = ListDateToText(JoinedDate(tokens[k + 1], tokens[k + 2], tokens[k + 3]));
-    entry.FileName = NameAfterWords(line, k + 3);
-    ApplyLinkRule(line, entry, isDirectory);
+    JoinedDateInto(tokens[k + 1], tokens[k + 2], tokens[k + 3], entry.DateTime);
+    const qsizetype arrow = IndexOfArrow(line);
+    entry.FileName = NameAfterWords(line, arrow, k + 3);
+    ApplyLinkRule(line, arrow, entry, isDirectory);
     return true;
 }
 
@@ -325,7 +345,7 @@ bool ParseListLine(TVexFtpServerType serverType, QStringView line, TVexFtpListSt
         if (IsAsciiDigit(first))
             accepted = ParseDos(line, entry, isDirectory);
         else if (first == u'-' || first == u'f' || first == u'd' || first == u'l')
-            accepted = ParseUnix(serverType, line, entry, isDirectory);
+            accepted = ParseUnix(serverType, line, state, entry, isDirectory);
     }
     if (!accepted) {
         entry = VexFtpFileInfo();

@@ -13,7 +13,19 @@
 // each client) owns its own; reset it when a listing starts.
 struct TVexFtpListState {
     QString PendingVmsLine;
-    void Reset() { PendingVmsLine.clear(); }
+    // The last permission, owner and group texts given out: the next line
+    // that has the same one shares its text instead of holding a copy, so a
+    // folder of a million entries keeps a handful of these.
+    QString LastAttrib;
+    QString LastOwner;
+    QString LastGroup;
+    void Reset()
+    {
+        PendingVmsLine.clear();
+        LastAttrib.clear();
+        LastOwner.clear();
+        LastGroup.clear();
+    }
 };
 
 // The words of FileLinkMarks: a link whose lower-case text holds one of them

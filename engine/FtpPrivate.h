@@ -245,7 +245,11 @@ struct TVexFtpPrivate
     TLineSplitter listingSplitter {MaxListingLineLength};
     TVexFtpFileInfoList files, directories, newFiles, newDirectories;
     TVexFtpListState listState;
-    QStringList listingLines;
+    // The raw lines of the listing as they came (UTF-8), one after the
+    // other, and where each ends: a large listing keeps one compact copy
+    // of its text beside its entries, and ListingLines decodes on demand.
+    QByteArray listingText;
+    QList<qsizetype> listingLineEnds;
     int listingLineCount = 0;
     qint64 listingBytes = 0;
     bool listingCapped = false; // the client stopped a listing that grew too long
@@ -367,7 +371,7 @@ struct TVexFtpPrivate
     bool TakeListingLine(const QByteArray &line);
     void ListingClosed();
     void HandleListReply(const QString &reply);
-    void AcceptListingLine(const QString &line);
+    void AcceptListingLine(const QByteArray &raw);
     void CompleteListing();
     // download
     void StartDownload(const QString &remote, const QString &local);

@@ -330,7 +330,17 @@ const TVexFtpFileInfoList &TVexFtp::Directories() const { return d->directories;
 bool TVexFtp::FromCache() const { return d->fromCache; }
 qint64 TVexFtp::BytesTransferred() const { return d->bytesTransferred; }
 qint64 TVexFtp::ElapsedTime() const { return d->elapsed; }
-QStringList TVexFtp::ListingLines() const { return d->listingLines; }
+QStringList TVexFtp::ListingLines() const
+{
+    QStringList lines;
+    lines.reserve(d->listingLineEnds.size());
+    qsizetype start = 0;
+    for (const qsizetype end : d->listingLineEnds) {
+        lines.append(QString::fromUtf8(QByteArrayView(d->listingText).sliced(start, end - start)));
+        start = end;
+    }
+    return lines;
+}
 
 QString TVexFtpPrivate::CacheFileFor(bool forDirectories) const
 {
@@ -395,7 +405,8 @@ void TVexFtpPrivate::ListStep(const QString &reply)
     }
     WireDataSocket([this](TVexSocket *) { ReadListingData(); }, nullptr, [this](TVexSocket *) { ListingClosed(); },
                    [this](TVexSocket *) { DataOpened(); });
-    listingLines.clear();
+    listingText.clear();
+    listingLineEnds.clear();
     newFiles.Clear();
     newDirectories.Clear();
     listingLineCount = 0;
@@ -443,14 +454,16 @@ bool TVexFtpPrivate::TakeListingLine(const QByteArray &line)
         return false;
     }
     UpdateElapsed();
-    AcceptListingLine(QString::fromUtf8(line));
+    AcceptListingLine(line);
     return true;
 }
 
-void TVexFtpPrivate::AcceptListingLine(const QString &line)
+void TVexFtpPrivate::AcceptListingLine(const QByteArray &raw)
 {
+    const QString line = QString::fromUtf8(raw);
     RaiseInfo(ftpiProgress, line);
-    listingLines.append(line);
+    listingText.append(raw);
+    listingLineEnds.append(listingText.size());
     ++listingLineCount;
     VexFtpFileInfo entry;
     bool isDirectory = false;

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <stdexcept>
 
 Q_DECLARE_METATYPE(FileInfoColumn)
@@ -78,6 +79,7 @@ private slots:
     void dateSortKey();
     void assignCopiesInOrder();
     void clearColumn();
+    void nameSortAfterCopiesAndEdits();
     void exchangeAndSetColumn();
     void badIndexThrows();
 };
@@ -316,6 +318,64 @@ void TestFileInfoList::clearColumn()
     QCOMPARE(list.Count(), 2);
     list.Clear();
     QCOMPARE(list.Count(), 0);
+}
+
+namespace {
+
+QStringList Names(const TVexFtpFileInfoList &list)
+{
+    QStringList names;
+    VexFtpFileInfo info;
+    for (int i = 0; i < list.Count(); ++i) {
+        list.GetInfo(i, info);
+        names << info.FileName;
+    }
+    return names;
+}
+
+QStringList SortedByComparison(QStringList names)
+{
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return CompareTextLocale(a, b) < 0; });
+    return names;
+}
+
+} // namespace
+
+// Copies share the keys made by a sort by name; whatever moves or changes
+// names afterwards, in the copy or the original, must not leave a list
+// sorting with keys of other names.
+void TestFileInfoList::nameSortAfterCopiesAndEdits()
+{
+    TVexFtpFileInfoList original;
+    const QStringList names = {"delta", "Alpha", "charlie", "Echo", "bravo", "foxtrot"};
+    for (int i = 0; i < names.size(); ++i)
+        original.Add(names[i], {}, {}, QString::number(names.size() - i), {}, {}, {}, {});
+    const QStringList expected = SortedByComparison(names);
+
+    TVexFtpFileInfoList bySize(original); // shares the keys not made yet
+    bySize.Sort(colSize, true);
+    TVexFtpFileInfoList copy;
+    copy.Assign(original);
+    copy.Sort(colName, true); // makes the keys in the original's order
+    QCOMPARE(Names(copy), expected);
+    bySize.Sort(colName, true); // moved before the keys were made
+    QCOMPARE(Names(bySize), expected);
+    copy.Sort(colName, false);
+    QStringList descending = expected;
+    std::reverse(descending.begin(), descending.end());
+    QCOMPARE(Names(copy), descending);
+
+    original.SetColumn(0, colName, QStringLiteral("zulu"));
+    original.Sort(colName, true);
+    QCOMPARE(Names(original).constLast(), QStringLiteral("zulu"));
+    TVexFtpFileInfoList again(original);
+    again.Add(QStringLiteral("0 first"), {}, {}, {}, {}, {}, {}, {});
+    again.Exchange(0, 3);
+    again.Sort(colName, true);
+    QCOMPARE(Names(again).constFirst(), QStringLiteral("0 first"));
+    QCOMPARE(Names(again), SortedByComparison(Names(again)));
+    QCOMPARE(Names(copy), descending); // untouched by the edits above
 }
 
 void TestFileInfoList::exchangeAndSetColumn()

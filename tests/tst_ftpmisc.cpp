@@ -7,6 +7,9 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <thread>
+#include <vector>
+
 class TestFtpMisc : public QObject
 {
     Q_OBJECT
@@ -30,6 +33,7 @@ private slots:
     void cacheSafeName();
     void compareTextLocale_data();
     void compareTextLocale();
+    void textSortKeyAgreesWithComparison();
     void wildcardMatch_data();
     void wildcardMatch();
     void dateStamp_data();
@@ -331,6 +335,69 @@ void TestFtpMisc::startUpValues()
     QVERIFY(QDir::isAbsolutePath(cache));
     QCOMPARE(cache, QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/ftpcache/");
     QCOMPARE(&ListingCacheDirectory(), &cache);
+}
+
+namespace {
+
+// Texts that stress the comparison: cases, accents, sharp s, final sigma,
+// the Kelvin sign, letters outside the basic plane in both cases (a
+// surrogate pair each), lone surrogates, blanks, digits and punctuation.
+QStringList AwkwardTexts()
+{
+    const QList<char32_t> alphabet = {u'a', u'A', u'b', u'B', u'z', u'Z', u'0', u'9', u' ', u'.', u'_', u'-',
+                                      0xE9, 0xC9, 0xDF, 0x3A3, 0x3C3, 0x3C2, 0x212A, 0x10400, 0x10428,
+                                      0xD800, 0xDC00, 0x1F600};
+    QRandomGenerator random(7);
+    QStringList texts{QString(), QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("a ")};
+    for (int i = 0; i < 260; ++i) {
+        QString text;
+        const int length = int(random.bounded(1, 7));
+        for (int c = 0; c < length; ++c) {
+            const char32_t code = alphabet[random.bounded(int(alphabet.size()))];
+            if (code >= 0x10000)
+                text += QString::fromUcs4(&code, 1);
+            else
+                text += QChar(char16_t(code));
+        }
+        texts << text;
+    }
+    return texts;
+}
+
+// The pairs, as "a|b", whose key comparison differs from CompareTextLocale.
+QStringList KeyDisagreements(const QStringList &texts)
+{
+    std::vector<TTextSortKey> keys;
+    for (const QString &text : texts)
+        keys.emplace_back(text);
+    QStringList wrong;
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        for (qsizetype j = 0; j < texts.size(); ++j)
+            if (keys[size_t(i)].Compare(keys[size_t(j)]) != CompareTextLocale(texts[i], texts[j]))
+                wrong << texts[i] + u'|' + texts[j];
+    return wrong;
+}
+
+} // namespace
+
+void TestFtpMisc::textSortKeyAgreesWithComparison()
+{
+    const QStringList texts = AwkwardTexts();
+    // This thread compares with the French collator (see initTestCase).
+    QCOMPARE(KeyDisagreements(texts), QStringList());
+    // The collator belongs to the thread that first compares: a new thread
+    // started under the "C" locale compares code unit by code unit.
+    const QLocale before;
+    QLocale::setDefault(QLocale::c());
+    QStringList wrongInC;
+    int cOrder = 0;
+    std::thread([&] {
+        wrongInC = KeyDisagreements(texts);
+        cOrder = CompareTextLocale(QStringLiteral("B"), QStringLiteral("a"));
+    }).join();
+    QLocale::setDefault(before);
+    QCOMPARE(wrongInC, QStringList());
+    QCOMPARE(cOrder, 1); // case ignored: "b" after "a"
 }
 
 QTEST_GUILESS_MAIN(TestFtpMisc)

@@ -316,6 +316,21 @@ void FtpTransferTest::listOperation()
     QCOMPARE(log->Notifications(), (QStringList{"OnFtpBusy", "OnFtpReady", completion}));
     QCOMPARE(log->Errors().size(), 0);
     QCOMPARE(log->CountInfo(ftpiTransferDone), 3);
+    // Each file costs only what it needs: the transfer type once for the
+    // whole list, a SIZE only on upload (its answer decides the "file
+    // exists" question), then the data connection and the transfer.
+    QStringList expected{QStringLiteral("TYPE I")};
+    const QString dataRequest = passive ? QStringLiteral("PASV") : QStringLiteral("PORT");
+    for (const QString &name : remoteNames) {
+        if (upload)
+            expected << QStringLiteral("SIZE ") + name;
+        expected << dataRequest << (upload ? QStringLiteral("STOR ") : QStringLiteral("RETR ")) + name;
+    }
+    QStringList sent = log->Commands();
+    for (QString &command : sent)
+        if (command.startsWith(QLatin1String("PORT ")))
+            command = QStringLiteral("PORT"); // its address changes every time
+    QCOMPARE(sent, expected);
     for (int i = 0; i < sizes.size(); ++i) {
         const QString target = upload ? QDir(server.RootPath()).filePath(remoteNames[i]) : localNames[i];
         QVERIFY2(ReadFile(target) == contents[i], qPrintable(remoteNames[i]));

@@ -96,22 +96,32 @@ while read -r -t 15 word value <&"${SITE[0]}"; do
 done
 [ -n "$port" ] || { echo "Le site de démonstration n'a pas démarré." >&2; exit 1; }
 
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-  "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret grand-fichier.bin "$downloads" \
-  >"$home/download.log" 2>&1 &
-shot_pid=$!
-for _ in $(seq 600); do
-  grep -q '^READY' "$home/download.log" 2>/dev/null && break
-  kill -0 "$shot_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^READY' "$home/download.log" || { echo "Le téléchargement n'a pas démarré." >&2; cat "$home/download.log" >&2; exit 1; }
-window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
-[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
-import -window "$window" "$out/7-telechargement.png"
-kill "$shot_pid" 2>/dev/null || true
-wait "$shot_pid" 2>/dev/null || true
-shot_pid=""
+# Runs a screenshot program (its arguments after the picture's name, the
+# message on failure and the pause before the picture) with the fresh
+# preferences, waits for its "READY", takes the window, and stops it.
+shoot() {
+  local picture="$1" failure="$2" settle="$3"
+  shift 3
+  local log="$home/${picture%.png}.log"
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" "$@" >"$log" 2>&1 &
+  shot_pid=$!
+  for _ in $(seq 600); do
+    grep -q '^READY' "$log" 2>/dev/null && break
+    kill -0 "$shot_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  grep -q '^READY' "$log" || { echo "$failure" >&2; cat "$log" >&2; exit 1; }
+  sleep "$settle"
+  window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
+  [ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
+  import -window "$window" "$out/$picture"
+  kill "$shot_pid" 2>/dev/null || true
+  wait "$shot_pid" 2>/dev/null || true
+  shot_pid=""
+}
+
+shoot 7-telechargement.png "Le téléchargement n'a pas démarré." 0 \
+  "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret grand-fichier.bin "$downloads"
 
 # Several files fetched into a local folder that already holds a few: the
 # remote list above, the local list below, both filled.
@@ -119,43 +129,15 @@ rm -rf "${downloads:?}"/*
 mkdir -p "$downloads/Archives" "$downloads/Photos"
 printf 'Liste des courses\n' >"$downloads/courses.txt"
 printf 'Budget;2024\n' >"$downloads/budget.csv"
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+shoot 8-explorateur-apres-transfert.png "Le transfert n'a pas abouti." 0.5 \
   "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret \
-  'LISEZMOI.txt|documentation.txt' "$downloads" after >"$home/after.log" 2>&1 &
-shot_pid=$!
-for _ in $(seq 600); do
-  grep -q '^READY' "$home/after.log" 2>/dev/null && break
-  kill -0 "$shot_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^READY' "$home/after.log" || { echo "Le transfert n'a pas abouti." >&2; cat "$home/after.log" >&2; exit 1; }
-sleep 0.5
-window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
-[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
-import -window "$window" "$out/8-explorateur-apres-transfert.png"
-kill "$shot_pid" 2>/dev/null || true
-wait "$shot_pid" 2>/dev/null || true
-shot_pid=""
+  'LISEZMOI.txt|documentation.txt' "$downloads" after
 
 # The same two folders compared: the tab "Mise à jour" with a proposal for
 # each difference (local files to send, site files to delete).
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+shoot 3-mise-a-jour.png "La comparaison n'a pas abouti." 0.5 \
   "$build/tools/velmar-screenshot-download" 127.0.0.1 "$port" velmar s3cret \
-  'LISEZMOI.txt|documentation.txt' "$downloads" compare >"$home/compare.log" 2>&1 &
-shot_pid=$!
-for _ in $(seq 600); do
-  grep -q '^READY' "$home/compare.log" 2>/dev/null && break
-  kill -0 "$shot_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^READY' "$home/compare.log" || { echo "La comparaison n'a pas abouti." >&2; cat "$home/compare.log" >&2; exit 1; }
-sleep 0.5
-window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
-[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
-import -window "$window" "$out/3-mise-a-jour.png"
-kill "$shot_pid" 2>/dev/null || true
-wait "$shot_pid" 2>/dev/null || true
-shot_pid=""
+  'LISEZMOI.txt|documentation.txt' "$downloads" compare
 
 # The quick-explorer tab: three files of a local folder uploaded into the
 # site's root on the panel's worker, the panel listing the root again.
@@ -164,20 +146,9 @@ mkdir -p "$uploads"
 head -c 300000 /dev/urandom >"$uploads/rapport-annuel.pdf"
 head -c 1200000 /dev/urandom >"$uploads/photo-equipe.jpg"
 for i in $(seq 400); do echo "note $i"; done >"$uploads/notes-de-version.txt"
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+shoot 9-explorateur-rapide-apres-envoi.png "L'envoi n'a pas abouti." 0.5 \
   "$build/tools/velmar-screenshot-quick" 127.0.0.1 "$port" velmar s3cret "$uploads" \
-  rapport-annuel.pdf photo-equipe.jpg notes-de-version.txt >"$home/quick.log" 2>&1 &
-shot_pid=$!
-for _ in $(seq 600); do
-  grep -q '^READY' "$home/quick.log" 2>/dev/null && break
-  kill -0 "$shot_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^READY' "$home/quick.log" || { echo "L'envoi n'a pas abouti." >&2; cat "$home/quick.log" >&2; exit 1; }
-sleep 0.5
-window="$(xdotool search --onlyvisible --name '^Velmar' 2>/dev/null | head -1 || true)"
-[ -n "$window" ] || { echo "La fenêtre de Velmar n'est pas apparue." >&2; exit 1; }
-import -window "$window" "$out/9-explorateur-rapide-apres-envoi.png"
+  rapport-annuel.pdf photo-equipe.jpg notes-de-version.txt
 
 echo "Captures d'écran dans $out"
 ls "$out"

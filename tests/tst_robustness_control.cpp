@@ -200,13 +200,8 @@ void TstRobustnessControl::init()
 
 void TstRobustnessControl::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        QStringList events;
-        for (const QString &event : rec->Events())
-            events << event.left(200);
-        qWarning().noquote() << "client events:\n" << events.join(QLatin1Char('\n'));
-        qWarning().noquote() << server->Status();
-    }
+    if (QTest::currentTestFailed())
+        WarnAfterFailure(*rec, *server);
     rec.reset();
     ftp.reset();
     server.reset();
@@ -215,16 +210,7 @@ void TstRobustnessControl::cleanup()
 
 bool TstRobustnessControl::LogIn(const FtpScript &script, bool passive)
 {
-    if (!server->Start(script))
-        return false;
-    PointAt(*ftp, *server);
-    ftp->SetPassive(passive);
-    ftp->SetTimeOut(ShortTimeOut);
-    ftp->Login();
-    if (!QTest::qWaitFor([this] { return ftp->LoggedIn() || rec->Count(QStringLiteral("OnFtpQuit")) > 0; }, WaitMs))
-        return false;
-    rec->Clear();
-    return ftp->LoggedIn();
+    return LogInScripted(*ftp, *server, *rec, script, passive, ShortTimeOut, WaitMs);
 }
 
 // ---------------------------------------------------------------------------

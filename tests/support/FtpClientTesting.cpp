@@ -2,10 +2,13 @@
 
 #include "FtpClientTesting.h"
 #include "FtpCacheTesting.h"
+#include "FtpEventRecorder.h"
 #include "ScriptedFtpServer.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
@@ -37,6 +40,30 @@ void PointAt(TVexFtp &client, const ScriptedFtpServer &server)
     client.SetRetryInterval(0);
     client.SetNoopInterval(0);
     client.SetCache(false);
+}
+
+bool LogInScripted(TVexFtp &client, ScriptedFtpServer &server, FtpEventRecorder &recorder, const FtpScript &script,
+                   bool passive, int timeOutSeconds, int waitMs)
+{
+    if (!server.Start(script))
+        return false;
+    PointAt(client, server);
+    client.SetPassive(passive);
+    client.SetTimeOut(timeOutSeconds);
+    client.Login();
+    if (!QTest::qWaitFor([&] { return client.LoggedIn() || recorder.Count(QStringLiteral("OnFtpQuit")) > 0; }, waitMs))
+        return false;
+    recorder.Clear();
+    return client.LoggedIn();
+}
+
+void WarnAfterFailure(const FtpEventRecorder &recorder, const ScriptedFtpServer &server)
+{
+    QStringList events;
+    for (const QString &event : recorder.Events())
+        events << event.left(200);
+    qWarning().noquote() << "client events:\n" << events.join(QLatin1Char('\n'));
+    qWarning().noquote() << server.Status();
 }
 
 void PrepareClient(TVexFtp &client, const QTemporaryDir &cacheFolder, quint16 port)

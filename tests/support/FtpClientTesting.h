@@ -8,6 +8,8 @@
 
 #include <QList>
 
+class FtpEventRecorder;
+
 class QTemporaryDir;
 class ScriptedFtpServer;
 
@@ -22,6 +24,17 @@ FtpScript AnonymousLogin(const QString &welcome = Welcome);
 
 // Server, Port, Retries 0, RetryInterval 0, NoopInterval 0 and Cache off.
 void PointAt(TVexFtp &client, const ScriptedFtpServer &server);
+
+// Starts server on script, points client at it (passive or active, TimeOut
+// in seconds), logs in and clears recorder. True once logged in; false when
+// the server does not start, or the login ends otherwise or not within
+// waitMs.
+bool LogInScripted(TVexFtp &client, ScriptedFtpServer &server, FtpEventRecorder &recorder, const FtpScript &script,
+                   bool passive, int timeOutSeconds, int waitMs);
+
+// After a failed test: the client's events, each cut to 200 characters, and
+// the server's status, as warnings.
+void WarnAfterFailure(const FtpEventRecorder &recorder, const ScriptedFtpServer &server);
 
 // 127.0.0.1 and port, the anonymous user with a guest address, no retries,
 // pauses or keep-alive, Cache off and the listing cache in cacheFolder.

@@ -20,6 +20,7 @@
 
 #include "BTFTPConnection.h"
 #include "QuickOwner.h"
+#include "support/VsftpdSite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,33 +28,28 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr const char *VsftpdPath = "/usr/sbin/vsftpd";
+using benchsite::ShmRoot;
+using benchsite::PrepareChild;
+using benchsite::RemoveStaleFolders;
+using benchsite::VsftpdPath;
+
 // Not "velmar-bench-": bench_transfer removes folders of that prefix whose
 // number is no running process.
 constexpr const char *FolderPrefix = "velmar-quickbench-";
-constexpr const char *ShmRoot = "/dev/shm";
 constexpr int DefaultSizeMiB = 1024;
 constexpr int DefaultRounds = 3;
-constexpr int ServerStartMs = 5000;
 constexpr int TransferTimeoutMs = 10 * 60 * 1000;
 constexpr qint64 CompareBlock = 4 * 1024 * 1024;
 // What the connection object must reach: its rate at least this share of
@@ -158,192 +154,26 @@ int RunEngineTransfer(int argc, char **argv)
 }
 
 // ---------------------------------------------------------------------------
-// The site: folder, files and server, removed whatever happens.
+// The site: the server's folder with one source file and its copies.
 
-// Paths the signal handler removes with async-signal-safe calls only: files
-// first, then folders (deepest first).
-std::vector<std::vector<char>> g_cleanupFiles;
-std::vector<std::vector<char>> g_cleanupDirs;
-volatile pid_t g_serverGroup = 0;
-volatile pid_t g_childGroup = 0;
-
-std::vector<char> CString(const QString &path)
-{
-    const QByteArray bytes = QFile::encodeName(path);
-    return std::vector<char>(bytes.constData(), bytes.constData() + bytes.size() + 1);
-}
-
-void RemoveEverything()
-{
-    if (g_childGroup > 0)
-        ::kill(-g_childGroup, SIGKILL);
-    if (g_serverGroup > 0)
-        ::kill(-g_serverGroup, SIGKILL);
-    for (const auto &path : g_cleanupFiles)
-        ::unlink(path.data());
-    for (const auto &path : g_cleanupDirs)
-        ::rmdir(path.data());
-}
-
-extern "C" void OnFatalSignal(int signal)
-{
-    RemoveEverything();
-    static const char text[] = "bench_quick: interrupted, server stopped and files removed\n";
-    (void)!::write(STDERR_FILENO, text, sizeof text - 1);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-// Each child gets its own process group (so that the group can be killed)
-// and dies with this program.
-void PrepareChild(QProcess &process)
-{
-    process.setChildProcessModifier([] {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    });
-}
-
-// Whether pid names a running process (a zombie is not one: it only
-// waits for its parent to collect it).
-bool ProcessRunning(pid_t pid)
-{
-    if (::kill(pid, 0) != 0 && errno == ESRCH)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close < 0 || text.mid(close + 2, 1) != "Z";
-}
-
-// Folders of earlier runs whose program is gone (killed before its own
-// cleanup could run).
-void RemoveStaleFolders()
-{
-    const QDir shm(QString::fromLatin1(ShmRoot));
-    const QStringList names = shm.entryList({QString::fromLatin1(FolderPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &name : names) {
-        const pid_t pid = pid_t(name.mid(int(std::strlen(FolderPrefix))).toInt());
-        if (pid > 0 && ProcessRunning(pid))
-            continue;
-        QDir(shm.filePath(name)).removeRecursively();
-        Out() << "removed the folder of an earlier run: " << shm.filePath(name) << Qt::endl;
-    }
-}
-
-class Site
+class Site : public benchsite::VsftpdSite
 {
 public:
     Site()
+        : VsftpdSite(FolderPrefix, {})
     {
-        folder = QStringLiteral("%1/%2%3").arg(QString::fromLatin1(ShmRoot), QString::fromLatin1(FolderPrefix)).arg(::getpid());
-        root = folder + QStringLiteral("/root");
-        pub = root + QStringLiteral("/pub");
-        local = folder + QStringLiteral("/local");
-        empty = folder + QStringLiteral("/empty");
-        for (const QString &file : {Config(), Log(), Source(), Upload(QStringLiteral("engine")), Upload(QStringLiteral("curl")),
+        for (const QString &file : {Source(), Upload(QStringLiteral("engine")), Upload(QStringLiteral("curl")),
                                     Download(QStringLiteral("engine")), Download(QStringLiteral("curl"))})
-            g_cleanupFiles.push_back(CString(file));
-        for (const QString &dir : {pub, root, local, empty, folder})
-            g_cleanupDirs.push_back(CString(dir));
+            AddCleanupFile(file);
     }
 
-    ~Site()
-    {
-        StopServer();
-        QDir(folder).removeRecursively();
-        g_cleanupFiles.clear();
-        g_cleanupDirs.clear();
-    }
+    QString Source() const { return Root() + QStringLiteral("/source.bin"); }
+    QString Upload(const QString &who) const { return Pub() + QStringLiteral("/%1-up.bin").arg(who); }
+    QString Download(const QString &who) const { return Local() + QStringLiteral("/%1-down.bin").arg(who); }
 
-    QString Config() const { return folder + QStringLiteral("/vsftpd.conf"); }
-    QString Log() const { return folder + QStringLiteral("/vsftpd.log"); }
-    QString Source() const { return root + QStringLiteral("/source.bin"); }
-    QString Upload(const QString &who) const { return pub + QStringLiteral("/%1-up.bin").arg(who); }
-    QString Download(const QString &who) const { return local + QStringLiteral("/%1-down.bin").arg(who); }
-    quint16 Port() const { return port; }
-
-    bool Prepare(qint64 size, QString *error)
-    {
-        for (const QString &dir : {folder, root, pub, local, empty}) {
-            if (!QDir().mkpath(dir)) {
-                *error = QStringLiteral("cannot create %1").arg(dir);
-                return false;
-            }
-        }
-        // vsftpd refuses an anonymous root that its unprivileged user can
-        // write to; uploads go to pub, which that user owns.
-        QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
-        if (::geteuid() == 0) {
-            const QByteArray path = QFile::encodeName(pub);
-            if (::chown(path.constData(), FtpUserId(), FtpGroupId()) != 0) {
-                *error = QStringLiteral("cannot give %1 to the ftp user").arg(pub);
-                return false;
-            }
-        }
-        return WriteSource(size, error);
-    }
-
-    bool StartServer(QString *error)
-    {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            port = FreePort();
-            if (!WriteConfig(error))
-                return false;
-            server = std::make_unique<QProcess>();
-            server->setProcessChannelMode(QProcess::MergedChannels);
-            PrepareChild(*server);
-            server->start(QString::fromLatin1(VsftpdPath), {Config()});
-            if (!server->waitForStarted(ServerStartMs)) {
-                *error = QStringLiteral("vsftpd did not start: %1").arg(server->errorString());
-                return false;
-            }
-            g_serverGroup = pid_t(server->processId());
-            if (WaitUntilListening())
-                return true;
-            *error = QStringLiteral("vsftpd did not listen on port %1: %2").arg(port).arg(QString::fromLocal8Bit(server->readAll()));
-            StopServer();
-        }
-        return false;
-    }
-
-    void StopServer()
-    {
-        if (!server)
-            return;
-        if (server->state() != QProcess::NotRunning) {
-            ::kill(-pid_t(server->processId()), SIGTERM);
-            if (!server->waitForFinished(2000)) {
-                ::kill(-pid_t(server->processId()), SIGKILL);
-                server->waitForFinished(2000);
-            }
-        }
-        g_serverGroup = 0;
-        server.reset();
-    }
+    bool Prepare(qint64 size, QString *error) { return CreateFolders(error) && WriteSource(size, error); }
 
 private:
-    static uid_t FtpUserId() { return uid_t(QString::fromLocal8Bit(Run("id", {"-u", "ftp"})).trimmed().toUInt()); }
-    static gid_t FtpGroupId() { return gid_t(QString::fromLocal8Bit(Run("id", {"-g", "ftp"})).trimmed().toUInt()); }
-
-    static QByteArray Run(const char *program, const QStringList &args)
-    {
-        QProcess process;
-        process.start(QString::fromLatin1(program), args);
-        process.waitForFinished(5000);
-        return process.readAllStandardOutput();
-    }
-
-    static quint16 FreePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-
     bool WriteSource(qint64 size, QString *error)
     {
         QFile file(Source());
@@ -373,53 +203,6 @@ private:
         QFile::setPermissions(Source(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         return true;
     }
-
-    bool WriteConfig(QString *error)
-    {
-        QFile file(Config());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            *error = QStringLiteral("cannot write %1").arg(Config());
-            return false;
-        }
-        QTextStream conf(&file);
-        conf << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-             << "listen_port=" << port << "\n"
-             << "background=NO\n"
-             << "anonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
-             << "anon_root=" << root << "\n"
-             << "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-             << "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\nconnect_from_port_20=NO\n"
-             // Namespaces and the system-call filter are often unavailable
-             // in containers; the server only ever talks to loopback here.
-             << "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
-             << "secure_chroot_dir=" << empty << "\n"
-             << "xferlog_enable=NO\nsyslog_enable=NO\ndual_log_enable=NO\n"
-             << "vsftpd_log_file=" << Log() << "\n"
-             << "tcp_wrappers=NO\nuserlist_enable=NO\nuse_sendfile=YES\n";
-        if (::geteuid() != 0)
-            conf << "run_as_launching_user=YES\n";
-        return true;
-    }
-
-    bool WaitUntilListening()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < ServerStartMs) {
-            if (server->state() == QProcess::NotRunning)
-                return false;
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            if (probe.waitForConnected(500) && probe.waitForReadyRead(1000) && probe.readAll().startsWith("220"))
-                return true;
-            QThread::msleep(50);
-        }
-        return false;
-    }
-
-    QString folder, root, pub, local, empty;
-    quint16 port = 0;
-    std::unique_ptr<QProcess> server;
 };
 
 // ---------------------------------------------------------------------------
@@ -464,10 +247,10 @@ Measure RunProcess(const QString &program, const QStringList &args)
     clock.start();
     process.start(program, args);
     if (process.waitForStarted(5000))
-        g_childGroup = pid_t(process.processId());
+        benchsite::SetChildGroup(pid_t(process.processId()));
     const bool finished = process.waitForFinished(TransferTimeoutMs);
     m.seconds = double(clock.nsecsElapsed()) / 1e9;
-    g_childGroup = 0;
+    benchsite::SetChildGroup(0);
     m.detail = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
     m.ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!finished)
@@ -554,12 +337,8 @@ int RunBenchmark(int argc, char **argv)
         return 2;
     }
 
-    RemoveStaleFolders();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        ::signal(signal, OnFatalSignal);
-    // A reader of the report that goes away (a pager, head) must not kill
-    // the program before its cleanup.
-    ::signal(SIGPIPE, SIG_IGN);
+    RemoveStaleFolders(FolderPrefix, Out());
+    benchsite::InstallCleanup("bench_quick");
 
     const qint64 size = qint64(sizeMiB) * 1024 * 1024;
     int status = 0;

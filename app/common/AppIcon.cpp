@@ -1,5 +1,8 @@
 #include "AppIcon.h"
 
+#include "WidgetHelpers.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QLabel>
@@ -7,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QToolBar>
 
 QPixmap VelmarPicture(int size)
 {
@@ -80,4 +84,24 @@ QLabel *VelmarBanner(QWidget *parent, const char *objectName, const QString &tit
     banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     banner->setStyleSheet(QStringLiteral("background-color: rgb(15, 55, 130);"));
     return banner;
+}
+
+QAction *ToolAction(QObject *owner, const char *name, const QString &text, const char *theme,
+                    QStyle::StandardPixmap fallback)
+{
+    return Named(new QAction(ThemedIcon(QLatin1String(theme), fallback), text, owner), name);
+}
+
+TViewStyleActions AddViewStyleActions(QObject *owner, QToolBar *bar, const char *largeName, const char *listName,
+                                      const char *detailsName)
+{
+    TViewStyleActions actions;
+    actions.large = ToolAction(owner, largeName, QStringLiteral("Grandes icones"), "view-list-icons",
+                               QStyle::SP_FileDialogContentsView);
+    actions.list = ToolAction(owner, listName, QStringLiteral("Liste"), "view-list-compact",
+                              QStyle::SP_FileDialogListView);
+    actions.details = ToolAction(owner, detailsName, QStringLiteral("Détails"), "view-list-details",
+                                 QStyle::SP_FileDialogDetailedView);
+    bar->addActions({actions.large, actions.list, actions.details});
+    return actions;
 }

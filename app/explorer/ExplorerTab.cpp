@@ -34,12 +34,6 @@
 namespace {
 const QString FilterHint = QStringLiteral("Filtre de fichiers");
 
-QAction *ToolAction(QObject *owner, const char *name, const QString &text, const char *theme,
-                    QStyle::StandardPixmap fallback)
-{
-    return Named(new QAction(ThemedIcon(QLatin1String(theme), fallback), text, owner), name);
-}
-
 // The transfer buttons' icons where the desktop's theme has none: an arrow
 // to a bar, the server's side being the top (up for sending, down for
 // fetching), so that they never look like the parent-folder buttons.
@@ -219,13 +213,11 @@ void TExplorerTab::BuildRemoteToolBar(QToolBar *bar)
     sync->setToolTip(QStringLiteral("Synchroniser les répertoires"));
     bar->addWidget(sync);
     bar->addSeparator();
-    remoteLarge = ToolAction(this, "ToolButton23", QStringLiteral("Grandes icones"), "view-list-icons",
-                             QStyle::SP_FileDialogContentsView);
-    remoteList = ToolAction(this, "ToolButton15", QStringLiteral("Liste"), "view-list-compact",
-                            QStyle::SP_FileDialogListView);
-    remoteDetails = ToolAction(this, "ToolButton25", QStringLiteral("Détails"), "view-list-details",
-                               QStyle::SP_FileDialogDetailedView);
-    bar->addActions({remoteLarge, remoteList, remoteDetails});
+    const TViewStyleActions remoteButtons =
+        AddViewStyleActions(this, bar, "ToolButton23", "ToolButton15", "ToolButton25");
+    remoteLarge = remoteButtons.large;
+    remoteList = remoteButtons.list;
+    remoteDetails = remoteButtons.details;
     bar->addSeparator();
     newRemote = ToolAction(this, "ToolButton11", QStringLiteral("Nouveau répertoire"), "folder-new",
                            QStyle::SP_FileDialogNewFolder);
@@ -251,13 +243,11 @@ void TExplorerTab::BuildLocalToolBar(QToolBar *bar)
                          QStyle::SP_BrowserReload);
     bar->addAction(compare);
     bar->addSeparator();
-    localLarge = ToolAction(this, "ToolButton29", QStringLiteral("Grandes icones"), "view-list-icons",
-                            QStyle::SP_FileDialogContentsView);
-    localList = ToolAction(this, "ToolButton28", QStringLiteral("Liste"), "view-list-compact",
-                           QStyle::SP_FileDialogListView);
-    localDetails = ToolAction(this, "ToolButton27", QStringLiteral("Détails"), "view-list-details",
-                              QStyle::SP_FileDialogDetailedView);
-    bar->addActions({localLarge, localList, localDetails});
+    const TViewStyleActions localButtons =
+        AddViewStyleActions(this, bar, "ToolButton29", "ToolButton28", "ToolButton27");
+    localLarge = localButtons.large;
+    localList = localButtons.list;
+    localDetails = localButtons.details;
     bar->addSeparator();
     localUp = ToolAction(this, "retour", QStringLiteral("Répertoire supérieur"), "go-up",
                          QStyle::SP_FileDialogToParent);

@@ -86,11 +86,6 @@ private:
     QString Shown(int width) const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, width); }
 };
 
-QAction *ToolAction(QObject *owner, const char *name, const QString &text, const char *theme,
-                    QStyle::StandardPixmap fallback)
-{
-    return Named(new QAction(ThemedIcon(QLatin1String(theme), fallback), text, owner), name);
-}
 }
 
 TQuickExplorerTab::TQuickExplorerTab(TAppContext &context, QWidget *parent) : QWidget(parent), context(context)
@@ -182,13 +177,10 @@ void TQuickExplorerTab::BuildToolBar(QToolBar *bar)
     compare->setToolTip(QStringLiteral("Comparer les fichiers"));
     bar->addAction(compare);
     bar->addSeparator();
-    largeIcons = ToolAction(this, "ToolButton35", QStringLiteral("Grandes icones"), "view-list-icons",
-                            QStyle::SP_FileDialogContentsView);
-    listStyle = ToolAction(this, "ToolButton36", QStringLiteral("Liste"), "view-list-compact",
-                           QStyle::SP_FileDialogListView);
-    details = ToolAction(this, "ToolButton37", QStringLiteral("Détails"), "view-list-details",
-                         QStyle::SP_FileDialogDetailedView);
-    bar->addActions({largeIcons, listStyle, details});
+    const TViewStyleActions styles = AddViewStyleActions(this, bar, "ToolButton35", "ToolButton36", "ToolButton37");
+    largeIcons = styles.large;
+    listStyle = styles.list;
+    details = styles.details;
     bar->addSeparator();
     exportExcel = ToolAction(this, "ExportExcel3", QStringLiteral("Export Excel"), "x-office-spreadsheet",
                              QStyle::SP_FileDialogInfoView);
